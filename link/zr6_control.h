@@ -1,0 +1,34 @@
+#pragma once
+// What the model and the dialogs see of the controller link. Every operation
+// only queues a request and returns at once; results come back through
+// iNotificationListener on the link's worker thread.
+
+#include <cstdint>
+
+#include "link/heartbeat_listener.h"
+
+namespace zr8 {
+
+class iZR6Control : public iHeartBeatListener {
+public:
+    virtual void connect(uint8_t portNumber, uint32_t baudRate) = 0;
+    virtual void disconnect() = 0;
+    virtual void storeSettings() = 0;
+    virtual void manualMove(uint8_t direction, uint8_t speedStep) = 0;
+    virtual void stopMotion(uint8_t selector) = 0;
+    virtual void setTracking(uint8_t on) = 0;
+    virtual void pierSideMove(uint8_t selector) = 0;
+    virtual void gotoPosition(int32_t raTarget, int32_t decTarget) = 0;
+    virtual void meridianFlipChoice(uint16_t choice) = 0;
+    virtual void setMotorReverse(uint8_t reverseBits, uint8_t motorOption) = 0;
+    // Per-axis order: raFlags, raLeadingBits, raBitsPerRev, raBitsForRevs,
+    // decFlags, decLeadingBits, decBitsPerRev, decBitsForRevs.
+    virtual void setEncoderFormat(const uint8_t (&format)[8]) = 0;
+    virtual void setEncoderCalibration(uint8_t reverseBits, int32_t raOffset, int32_t decOffset) = 0;
+    virtual void readEncoders(uint8_t selector) = 0;
+    virtual void readEncodersQuiet(uint8_t parameter) = 0;
+    virtual void sendReserved(uint32_t a, uint32_t b) = 0;
+    virtual ~iZR6Control() = default;
+};
+
+}  // namespace zr8
