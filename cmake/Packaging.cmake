@@ -1,0 +1,25 @@
+# Installation into the usual places and a Debian package through CPack.
+include(GNUInstallDirs)
+
+foreach(program zr8-setup zr8-sim)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
+if(TARGET zr8-setup)
+  install(FILES resources/zr8-setup.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES resources/zr8-setup.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+endif()
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_PACKAGE_NAME zr8-setup)
+set(CPACK_PACKAGE_VENDOR "zr8-setup developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Setup tool for the ZR8 telescope-mount controller and its encoders")
+set(CPACK_PACKAGE_CONTACT "zr8-setup developers <zr8-setup@users.noreply.invalid>")
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+include(CPack)
