@@ -1,0 +1,54 @@
+#pragma once
+// One serial device, opened for this program alone, raw 8N1 at the requested
+// rate with no flow control.
+//
+// Threads: open and close on one thread (the link's worker, or teardown after
+// the worker ended); write on that thread only; readSome on one reader
+// thread, which must have ended before close is called. Reads and writes may
+// run at the same time.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/native_handle.h"
+#include "platform/port_error.h"
+#include "platform/waitable_event.h"
+
+namespace zr8 {
+
+class SerialPort {
+public:
+    SerialPort() = default;
+    ~SerialPort();
+
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // Opens and configures `device`. A second program (or a second open in
+    // this one) is refused with Busy. On failure `error` says why.
+    bool open(const char* device, uint32_t baudRate, PortError& error);
+
+    // Discards unsent and unread bytes and closes. Safe when closed.
+    void close();
+
+    bool isOpen() const { return handle_ != kNoHandle; }
+
+    // Writes all bytes, waiting at most `timeoutMs` for the driver to take
+    // them; true when it took them all in time. Bytes not taken by then are
+    // dropped, nothing stays pending after the call.
+    bool write(const uint8_t* bytes, size_t count, int timeoutMs);
+
+    enum class ReadOutcome { Data, Stopped, Lost };
+
+    // Waits for received bytes or for `stop`. Data: `received` holds 1..capacity
+    // bytes. Lost: the device went away (unplugged, hung up); it will not come
+    // back on this handle. `stop` is checked before every read, so a stream of
+    // data cannot keep the reader from stopping.
+    ReadOutcome readSome(uint8_t* buffer, size_t capacity, size_t& received,
+                         const WaitableEvent& stop);
+
+private:
+    NativeHandle handle_ = kNoHandle;
+};
+
+}  // namespace zr8
