@@ -139,7 +139,7 @@ private:
     void startManualMove(uint8_t direction, uint8_t speedIndex);
     void startPositioning(int32_t raArcsec, int32_t decArcsec);
     void startMeridianFlip(uint16_t choice);
-    void slew(bool westSide);
+    void slew(bool westSide, double meridianOffset);
     void recomputeRaTarget();
     void onAxisPositions(const uint8_t* frame);
     void onMotionStatus(const uint8_t* frame);
