@@ -1,0 +1,201 @@
+#include "link/comm_control.h"
+
+#include "link/link_engine.h"
+#include "link/request_message.h"
+
+namespace zr8 {
+
+CommControl::CommControl(iNotificationListener& listener, const iSkyClock& clock,
+                         const EncoderConfig& initialFormat, PortCatalogue& ports)
+    : ports_(ports),
+      engine_(std::make_unique<LinkEngine>(listener, static_cast<iLinkTransport&>(*this), clock,
+                                           initialFormat)) {
+    if (!pipe_.valid() || !workerQuit_.valid() || !readerStop_.valid()) return;
+    workerThread_ = std::thread([this] { workerLoop(); });
+    workerStarted_ = true;
+}
+
+CommControl::~CommControl() { shutdown(); }
+
+void CommControl::post(const uint8_t* message, size_t length) {
+    std::lock_guard guard(pipeLock_);
+    pipe_.write(message, length);
+}
+
+void CommControl::onHeartBeat() {
+    uint8_t message[kMessageCapacity];
+    post(message, buildHeartbeatMessage(message));
+}
+
+void CommControl::connect(uint8_t portNumber, uint32_t baudRate) {
+    uint8_t message[kMessageCapacity];
+    post(message, buildConnectMessage(message, portNumber, baudRate));
+}
+
+void CommControl::disconnect() {
+    uint8_t message[kMessageCapacity];
+    post(message, buildDisconnectMessage(message));
+}
+
+void CommControl::storeSettings() {
+    uint8_t message[kMessageCapacity];
+    post(message, buildStoreSettingsMessage(message));
+}
+
+void CommControl::manualMove(uint8_t direction, uint8_t speedStep) {
+    uint8_t message[kMessageCapacity];
+    post(message, buildManualMoveMessage(message, direction, speedStep));
+}
+
+void CommControl::stopMotion(uint8_t selector) {
+    uint8_t message[kMessageCapacity];
+    post(message, buildStopMessage(message, selector));
+}
+
+void CommControl::setTracking(uint8_t on) {
+    uint8_t message[kMessageCapacity];
+    post(message, buildTrackingMessage(message, on));
+}
+
+void CommControl::pierSideMove(uint8_t selector) {
+    uint8_t message[kMessageCapacity];
+    post(message, buildPierSideMoveMessage(message, selector));
+}
+
+void CommControl::gotoPosition(int32_t raTarget, int32_t decTarget) {
+    uint8_t message[kMessageCapacity];
+    post(message, buildGotoMessage(message, raTarget, decTarget));
+}
+
+void CommControl::meridianFlipChoice(uint16_t choice) {
+    uint8_t message[kMessageCapacity];
+    post(message, buildMeridianFlipChoiceMessage(message, choice));
+}
+
+void CommControl::setMotorReverse(uint8_t reverseBits, uint8_t motorOption) {
+    uint8_t message[kMessageCapacity];
+    post(message, buildMotorReverseMessage(message, reverseBits, motorOption));
+}
+
+void CommControl::setEncoderFormat(const uint8_t (&format)[8]) {
+    uint8_t message[kMessageCapacity];
+    post(message, buildEncoderFormatMessage(message, format));
+}
+
+void CommControl::setEncoderCalibration(uint8_t reverseBits, int32_t raOffset, int32_t decOffset) {
+    uint8_t message[kMessageCapacity];
+    post(message, buildEncoderCalibrationMessage(message, reverseBits, raOffset, decOffset));
+}
+
+void CommControl::readEncoders(uint8_t selector) {
+    uint8_t message[kMessageCapacity];
+    post(message, buildReadEncodersMessage(message, selector));
+}
+
+void CommControl::readEncodersQuiet(uint8_t parameter) {
+    uint8_t message[kMessageCapacity];
+    post(message, buildReadEncodersQuietMessage(message, parameter));
+}
+
+void CommControl::sendReserved(uint32_t a, uint32_t b) {
+    uint8_t message[kMessageCapacity];
+    post(message, buildReservedMessage(message, a, b));
+}
+
+void CommControl::shutdown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    workerQuit_.set();
+    if (workerThread_.joinable()) workerThread_.join();
+    // The worker is gone: the engine is ours now. Closing stops the reader
+    // before the port's handle goes.
+    engine_->closeQuietly();
+    closePort();  // a reader whose device was lost may still need joining
+    // Nobody reads the pipe any more; late writers must not wait for room.
+    pipe_.releaseWriters();
+}
+
+void CommControl::workerLoop() {
+    uint8_t slice[kPipeSlice];
+    for (;;) {
+        size_t received = 0;
+        switch (pipe_.read(slice, sizeof slice, received, workerQuit_, kWorkerWaitMs)) {
+            case BytePipe::ReadOutcome::Data:
+                engine_->feedPipeBytes(slice, received);
+                break;
+            case BytePipe::ReadOutcome::TimedOut:
+                break;
+            case BytePipe::ReadOutcome::Quit:
+                return;
+            case BytePipe::ReadOutcome::Failed:
+                // Cannot happen while the pipe lives; wait for quit rather than spin.
+                if (workerQuit_.wait(kWorkerWaitMs)) return;
+                break;
+        }
+    }
+}
+
+bool CommControl::openPort(uint8_t portNumber, uint32_t baudRate) {
+    std::string device;
+    PortError error;
+    if (!ports_.resolve(portNumber, device, error)) {
+        ports_.recordOpenResult(error);
+        return false;
+    }
+    const bool opened = port_.open(device.c_str(), baudRate, error);
+    ports_.recordOpenResult(error);  // code None on success clears the last error
+    return opened;
+}
+
+void CommControl::startReader() {
+    if (!port_.isOpen() || readerThread_.joinable()) return;
+    readerStop_.reset();
+    readerThread_ = std::thread([this] { readerLoop(); });
+}
+
+void CommControl::closePort() {
+    readerStop_.set();
+    if (readerThread_.joinable()) readerThread_.join();
+    port_.close();
+}
+
+bool CommControl::writePort(const uint8_t* bytes, int length) {
+    if (length <= 0) return false;
+    return port_.write(bytes, static_cast<size_t>(length), kWriteTimeoutMs);
+}
+
+void CommControl::pause(int milliseconds) {
+    // Quit cuts the pause short so that shutdown is never held up by it.
+    workerQuit_.wait(milliseconds);
+}
+
+void CommControl::readerLoop() {
+    uint8_t buffer[kReadSlice];
+    for (;;) {
+        size_t received = 0;
+        switch (port_.readSome(buffer, sizeof buffer, received, readerStop_)) {
+            case SerialPort::ReadOutcome::Data:
+                forwardToPipe(buffer, received);
+                break;
+            case SerialPort::ReadOutcome::Stopped:
+                return;
+            case SerialPort::ReadOutcome::Lost:
+                // Said once; the worker closes the port, which joins this thread.
+                post(kPortLostMessage, sizeof kPortLostMessage);
+                return;
+        }
+    }
+}
+
+void CommControl::forwardToPipe(const uint8_t* bytes, size_t count) {
+    uint8_t message[kMessageCapacity];
+    while (count > 0) {
+        const size_t length = buildSerialDataMessage(message, bytes, count);
+        if (length < 2) return;
+        post(message, length);
+        bytes += length - 1;
+        count -= length - 1;
+    }
+}
+
+}  // namespace zr8

@@ -1,0 +1,204 @@
+#include "platform/port_catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <set>
+#include <thread>
+
+namespace zr8 {
+namespace {
+
+// A system whose device list the test changes.
+struct FakeSystem {
+    std::shared_ptr<std::vector<DetectedDevice>> devices =
+        std::make_shared<std::vector<DetectedDevice>>();
+    PortCatalogue::DeviceScanner scanner() const {
+        auto list = devices;
+        return [list] { return *list; };
+    }
+};
+
+uint8_t numberOf(const PortCatalogue& ports, const std::string& path) {
+    for (const PortEntry& entry : ports.entries()) {
+        if (entry.devicePath == path) return entry.number;
+    }
+    return 0;
+}
+
+TEST(PortCatalogue, ListsDetectedThenEnteredThenSimulatorWithNumbers) {
+    FakeSystem system;
+    *system.devices = {{"/dev/ttyACM0", "ZR8 USB (Velmora)"}, {"/dev/ttyUSB0", "FT232R USB UART"}};
+    PortCatalogue ports(system.scanner());
+    ports.setSimulator([](std::string&, std::string&) { return false; });
+    const uint8_t entered = ports.addDevicePath("/dev/pts/9");
+
+    const std::vector<PortEntry> list = ports.entries();
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(list[0].devicePath, "/dev/ttyACM0");
+    EXPECT_EQ(list[0].kind, PortKind::Detected);
+    EXPECT_EQ(list[0].label(), "/dev/ttyACM0 - ZR8 USB (Velmora)");
+    EXPECT_EQ(list[1].devicePath, "/dev/ttyUSB0");
+    EXPECT_EQ(list[2].devicePath, "/dev/pts/9");
+    EXPECT_EQ(list[2].kind, PortKind::Entered);
+    EXPECT_EQ(list[2].number, entered);
+    EXPECT_EQ(list[2].label(), "/dev/pts/9");
+    EXPECT_EQ(list[3].kind, PortKind::Simulator);
+    EXPECT_EQ(list[3].label(), PortCatalogue::kSimulatorDescription);
+
+    std::set<uint8_t> numbers;
+    for (const PortEntry& entry : list) {
+        EXPECT_NE(entry.number, 0);
+        numbers.insert(entry.number);
+    }
+    EXPECT_EQ(numbers.size(), list.size());
+}
+
+TEST(PortCatalogue, NumbersSurviveRefreshAndDeviceComingAndGoing) {
+    FakeSystem system;
+    *system.devices = {{"/dev/ttyUSB0", ""}, {"/dev/ttyUSB1", ""}};
+    PortCatalogue ports(system.scanner());
+    const uint8_t usb0 = numberOf(ports, "/dev/ttyUSB0");
+    const uint8_t usb1 = numberOf(ports, "/dev/ttyUSB1");
+
+    *system.devices = {{"/dev/ttyUSB1", ""}, {"/dev/ttyACM0", ""}};
+    ports.refresh();
+    EXPECT_EQ(numberOf(ports, "/dev/ttyUSB0"), 0) << "gone from the list";
+    EXPECT_EQ(numberOf(ports, "/dev/ttyUSB1"), usb1);
+    const uint8_t acm0 = numberOf(ports, "/dev/ttyACM0");
+    EXPECT_NE(acm0, usb0) << "a vanished device's number is not handed on";
+
+    // The vanished device's number still names it; opening it will fail.
+    std::string path;
+    PortError error;
+    EXPECT_TRUE(ports.resolve(usb0, path, error));
+    EXPECT_EQ(path, "/dev/ttyUSB0");
+
+    *system.devices = {{"/dev/ttyUSB0", ""}};
+    ports.refresh();
+    EXPECT_EQ(numberOf(ports, "/dev/ttyUSB0"), usb0);
+}
+
+TEST(PortCatalogue, AddDevicePath) {
+    FakeSystem system;
+    *system.devices = {{"/dev/ttyUSB0", ""}};
+    PortCatalogue ports(system.scanner());
+    EXPECT_EQ(ports.addDevicePath(""), 0);
+    EXPECT_EQ(ports.addDevicePath("/dev/ttyUSB0"), numberOf(ports, "/dev/ttyUSB0"));
+    const uint8_t entered = ports.addDevicePath("/dev/ttyS4");
+    EXPECT_EQ(ports.addDevicePath("/dev/ttyS4"), entered);
+    EXPECT_EQ(ports.entries().size(), 2u);
+
+    std::string path;
+    PortError error;
+    ASSERT_TRUE(ports.resolve(entered, path, error));
+    EXPECT_EQ(path, "/dev/ttyS4");
+}
+
+TEST(PortCatalogue, NumbersRunOutAt255) {
+    PortCatalogue ports(PortCatalogue::DeviceScanner{});
+    for (int i = 1; i <= 255; ++i) {
+        ASSERT_EQ(ports.addDevicePath("/dev/x" + std::to_string(i)), i);
+    }
+    EXPECT_EQ(ports.addDevicePath("/dev/one-too-many"), 0);
+}
+
+TEST(PortCatalogue, UnknownNumberResolvesToNothing) {
+    PortCatalogue ports(PortCatalogue::DeviceScanner{});
+    for (uint8_t number : {uint8_t{0}, uint8_t{1}, uint8_t{255}}) {
+        std::string path = "unchanged";
+        PortError error;
+        EXPECT_FALSE(ports.resolve(number, path, error));
+        EXPECT_EQ(error.code, PortErrorCode::NotFound);
+        EXPECT_FALSE(error.systemMessage.empty());
+    }
+}
+
+TEST(PortCatalogue, SimulatorEntryStartsTheSimulatorWhenResolved) {
+    PortCatalogue ports(PortCatalogue::DeviceScanner{});
+    int starts = 0;
+    bool fail = false;
+    ports.setSimulator([&](std::string& path, std::string& reason) {
+        ++starts;
+        if (fail) {
+            reason = "no pseudo-terminals left";
+            return false;
+        }
+        path = "/dev/pts/42";
+        return true;
+    });
+    ASSERT_EQ(ports.entries().size(), 1u);
+    const uint8_t number = ports.entries()[0].number;
+    EXPECT_EQ(starts, 0) << "listing does not start it";
+
+    std::string path;
+    PortError error;
+    ASSERT_TRUE(ports.resolve(number, path, error));
+    EXPECT_EQ(path, "/dev/pts/42");
+    EXPECT_EQ(starts, 1);
+
+    fail = true;
+    EXPECT_FALSE(ports.resolve(number, path, error));
+    EXPECT_EQ(error.code, PortErrorCode::Other);
+    EXPECT_EQ(error.systemMessage, "no pseudo-terminals left");
+
+    ports.setSimulator(nullptr);
+    EXPECT_EQ(ports.entries().size(), 1u) << "one simulator entry, however often it is set";
+    EXPECT_FALSE(ports.resolve(number, path, error));
+}
+
+TEST(PortCatalogue, KeepsTheLastOpenError) {
+    PortCatalogue ports(PortCatalogue::DeviceScanner{});
+    EXPECT_EQ(ports.lastError().code, PortErrorCode::None);
+    PortError denied{PortErrorCode::PermissionDenied, "/dev/ttyUSB0", "Permission denied",
+                     "add your user to the dialout group, then log in again"};
+    ports.recordOpenResult(denied);
+    EXPECT_EQ(ports.lastError().code, PortErrorCode::PermissionDenied);
+    EXPECT_EQ(ports.lastError().text(),
+              "/dev/ttyUSB0: Permission denied - add your user to the dialout group, then log in "
+              "again");
+    ports.recordOpenResult(PortError{});
+    EXPECT_EQ(ports.lastError().code, PortErrorCode::None);
+}
+
+// The GUI lists while the worker resolves and records; run under tsan.
+TEST(PortCatalogue, ListingResolvingAndRefreshingAtOnce) {
+    FakeSystem system;
+    *system.devices = {{"/dev/ttyUSB0", "a"}, {"/dev/ttyUSB1", "b"}};
+    PortCatalogue ports(system.scanner());
+    ports.setSimulator([](std::string& path, std::string&) {
+        path = "/dev/pts/1";
+        return true;
+    });
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        std::string path;
+        PortError error;
+        for (int i = 0; i < 2000; ++i) {
+            ports.resolve(static_cast<uint8_t>(i % 4), path, error);
+            ports.recordOpenResult(error);
+        }
+        done = true;
+    });
+    size_t listed = 0;
+    while (!done) {
+        ports.refresh();
+        listed += ports.entries().size();
+        ports.addDevicePath("/dev/ttyS0");
+        (void)ports.lastError();
+    }
+    worker.join();
+    EXPECT_GT(listed, 0u);
+    EXPECT_EQ(ports.entries().size(), 4u);
+}
+
+TEST(DeviceScan, ListsOnlyDevicesThatExist) {
+    for (const DetectedDevice& device : scanSerialDevices()) {
+        EXPECT_EQ(device.path.rfind("/dev/", 0), 0u) << device.path;
+        EXPECT_EQ(device.path.find("/dev/pts/"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace zr8
