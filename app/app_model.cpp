@@ -1,0 +1,98 @@
+#include "app/app_model.h"
+
+#include "app/main_dlg_callback.h"
+#include "app/sky_time.h"
+#include "app/wm_user_sender.h"
+#include "link/zr6_control.h"
+
+namespace zr8 {
+
+AppModel::AppModel() {
+    // The encoder data format the link starts with until the controller
+    // reports its own.
+    publishedEncoder_.raLeadingBits = 12;
+    publishedEncoder_.raBitsPerRev = 25;
+    publishedEncoder_.decLeadingBits = 12;
+    publishedEncoder_.decBitsPerRev = 25;
+}
+
+void AppModel::post(int32_t code, int32_t argument) {
+    if (iWMUserSender* sink = sink_.load(std::memory_order_acquire)) {
+        sink->postUserMessage(code, argument);
+    }
+}
+
+void AppModel::onStatus(int32_t statusCode) { post(NotifyStatus, statusCode); }
+
+void AppModel::onConfiguration(int32_t statusCode, int32_t extra, const MountConfig& mount,
+                               const EncoderConfig& encoder) {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        liveMount_ = mount;
+        liveEncoder_ = encoder;
+        liveExtra_ = extra;
+    }
+    post(NotifyConfiguration, statusCode);
+}
+
+void AppModel::onMeridianFlipQuery(int32_t flipCase) { post(NotifyMeridianFlip, flipCase); }
+
+void AppModel::onPositions(const EncoderPositions& positions) {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        livePositions_ = positions;
+    }
+    post(NotifyPositions, 0);
+}
+
+long double AppModel::localSiderealTime() const {
+    return localSiderealTimeAt(currentUtcTime(), longitude_);
+}
+
+void AppModel::connect(int32_t portNumber, int32_t baudRate) {
+    if (link_ == nullptr) return;
+    // The link keeps the low 8 bits of the port number.
+    link_->connect(static_cast<uint8_t>(portNumber), static_cast<uint32_t>(baudRate));
+}
+
+void AppModel::dispatch(int32_t code, int32_t argument) {
+    switch (code) {
+        case NotifyStatus:
+            if (callback_ != nullptr) callback_->showStatus(argument);
+            break;
+        case NotifyConfiguration:
+            {
+                std::lock_guard<std::mutex> guard(lock_);
+                publishedMount_ = liveMount_;
+                publishedEncoder_ = liveEncoder_;
+                publishedExtra_ = liveExtra_;
+            }
+            if (callback_ != nullptr) callback_->showConfiguration(argument, publishedExtra_);
+            break;
+        case NotifyMeridianFlip:
+            if (callback_ != nullptr) callback_->askMeridianFlip(argument);
+            break;
+        case NotifyPositions:
+            {
+                std::lock_guard<std::mutex> guard(lock_);
+                publishedPositions_ = livePositions_;
+            }
+            if (callback_ != nullptr) callback_->showPositions(publishedPositions_);
+            break;
+        default:
+            break;
+    }
+}
+
+void AppModel::storeFormatBytes(const EncoderConfig& edited) {
+    publishedEncoder_.raFlags = edited.raFlags;
+    publishedEncoder_.decFlags = edited.decFlags;
+    publishedEncoder_.raLeadingBits = edited.raLeadingBits;
+    publishedEncoder_.raBitsPerRev = edited.raBitsPerRev;
+    publishedEncoder_.raBitsForRevs = edited.raBitsForRevs;
+    publishedEncoder_.decLeadingBits = edited.decLeadingBits;
+    publishedEncoder_.decBitsPerRev = edited.decBitsPerRev;
+    publishedEncoder_.decBitsForRevs = edited.decBitsForRevs;
+}
+
+}  // namespace zr8

@@ -1,0 +1,62 @@
+#include "app/number_input.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace zr8 {
+namespace {
+
+TEST(ParseInteger, AcceptsWholeNumbersInRange) {
+    struct Case {
+        const char* text;
+        int64_t value;
+    };
+    const Case cases[] = {
+        {"0", 0},   {"25", 25},   {" 25 ", 25},  {"\t-1", -1},  {"+7", 7},  {"007", 7},
+        {"-2147483648", INT32_MIN}, {"2147483647", INT32_MAX},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(parseInteger(c.text, INT32_MIN, INT32_MAX), std::optional<int64_t>(c.value))
+            << c.text;
+    }
+    EXPECT_EQ(parseInteger("-9223372036854775808", INT64_MIN, INT64_MAX),
+              std::optional<int64_t>(INT64_MIN));
+    EXPECT_EQ(parseInteger("9223372036854775807", INT64_MIN, INT64_MAX),
+              std::optional<int64_t>(INT64_MAX));
+}
+
+TEST(ParseInteger, RefusesWhatIsNotAWholeNumberInRange) {
+    const char* refused[] = {
+        "",     " ",      "-",   "+",    "abc",  "12a", "1 2", "1.5", "0x10", "--1", "+-1",
+        "2147483648", "-2147483649", "4294967295", "99999999999999999999999999",
+        "9223372036854775808",
+    };
+    for (const char* text : refused) {
+        EXPECT_EQ(parseInteger(text, INT32_MIN, INT32_MAX), std::nullopt) << text;
+    }
+    EXPECT_EQ(parseInteger("9223372036854775808", INT64_MIN, INT64_MAX), std::nullopt);
+}
+
+TEST(ParseInteger, FormatFieldRanges) {
+    struct Case {
+        const char* text;
+        NumberRange range;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"25", kBitsPerRevRange, true},  {"32", kBitsPerRevRange, true},
+        {"33", kBitsPerRevRange, false}, {"0", kBitsPerRevRange, false},
+        {"-1", kBitsPerRevRange, false}, {"257", kBitsPerRevRange, false},
+        {"0", kBitsForRevsRange, true},  {"32", kBitsForRevsRange, true},
+        {"33", kBitsForRevsRange, false}, {"255", kLeadingBitsRange, true},
+        {"256", kLeadingBitsRange, false}, {"300", kLeadingBitsRange, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(parseInteger(c.text, c.range.minimum, c.range.maximum).has_value(), c.accepted)
+            << c.text;
+    }
+}
+
+}  // namespace
+}  // namespace zr8
