@@ -1,0 +1,271 @@
+#pragma once
+// Test doubles for the link's logic and a harness that plays the controller's
+// side byte for byte. Everything the engine does to the outside world lands in
+// one ordered log of readable lines ("status 1", "open 3 115200",
+// "frame AA 01 01"), so tests can assert content and order at once.
+
+#include <cstdint>
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "link/link_engine.h"
+#include "link/request_message.h"
+
+namespace zr8::test {
+
+using Bytes = std::vector<uint8_t>;
+using Lines = std::vector<std::string>;
+
+inline std::string hex(const uint8_t* bytes, size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i) {
+        char digits[4];
+        std::snprintf(digits, sizeof digits, i ? " %02X" : "%02X", bytes[i]);
+        text += digits;
+    }
+    return text;
+}
+inline std::string hex(const Bytes& bytes) { return hex(bytes.data(), bytes.size()); }
+
+class RecordingListener : public iNotificationListener {
+public:
+    explicit RecordingListener(Lines& log) : log_(log) {}
+    void onStatus(int32_t statusCode) override {
+        log_.push_back("status " + std::to_string(statusCode));
+    }
+    void onConfiguration(int32_t statusCode, int32_t extra, const MountConfig& mount,
+                         const EncoderConfig& encoder) override {
+        log_.push_back("configuration " + std::to_string(statusCode) + " " +
+                       std::to_string(extra));
+        lastMount = mount;
+        lastEncoder = encoder;
+    }
+    void onMeridianFlipQuery(int32_t flipCase) override {
+        log_.push_back("flip query " + std::to_string(flipCase));
+    }
+    void reservedNotification(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
+                              int32_t) override {
+        log_.push_back("reserved");
+    }
+    void onPositions(const EncoderPositions& positions) override {
+        log_.push_back("positions");
+        lastPositions = positions;
+    }
+
+    MountConfig lastMount;
+    EncoderConfig lastEncoder;
+    EncoderPositions lastPositions;
+
+private:
+    Lines& log_;
+};
+
+class RecordingTransport : public iLinkTransport {
+public:
+    explicit RecordingTransport(Lines& log) : log_(log) {}
+    bool openPort(uint8_t portNumber, uint32_t baudRate) override {
+        log_.push_back("open " + std::to_string(portNumber) + " " + std::to_string(baudRate));
+        return openSucceeds;
+    }
+    void startReader() override { log_.push_back("start reader"); }
+    void closePort() override { log_.push_back("close"); }
+    bool writePort(const uint8_t* bytes, int length) override {
+        log_.push_back("frame " + hex(bytes, static_cast<size_t>(length)));
+        return true;
+    }
+    void pause(int milliseconds) override { log_.push_back("pause " + std::to_string(milliseconds)); }
+
+    bool openSucceeds = true;
+
+private:
+    Lines& log_;
+};
+
+class FixedSkyClock : public iSkyClock {
+public:
+    long double localSiderealTime() const override { return hours; }
+    long double hours = 0.0L;
+};
+
+// What the simulated controller reports during the connect sequence.
+struct ControllerFigures {
+    uint32_t identityWord = 0x08020001;
+    uint8_t reply3Byte = 0x21;
+    uint32_t reply2Word = 0x00010203;
+    uint8_t raAxisByte = 0x11, decAxisByte = 0x22;
+    uint32_t raGearRatio = 720, decGearRatio = 540;
+    uint32_t raMicrostepResolution = 1728000, decMicrostepResolution = 1728000;
+    uint32_t raBaseSpeed = 1000, decBaseSpeed = 1000;
+    uint16_t raSpeedFactor = 500, decSpeedFactor = 500;
+    uint8_t reverseMotor = 0x02, motorOption = 0x05;
+    // Per-axis order, as the format reply carries them.
+    uint8_t format[8] = {0x01, 12, 25, 0, 0x02, 12, 25, 0};
+    uint8_t reverseEncoder = 0x01;
+    int32_t raOffset = -1234, decOffset = 56789;
+};
+
+inline void putWord(Bytes& b, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+inline void putHalf(Bytes& b, size_t at, uint16_t value) {
+    b[at] = static_cast<uint8_t>(value);
+    b[at + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+// A reply frame: 55, L, then the payload (command first).
+inline Bytes replyFrame(std::initializer_list<uint8_t> payload) {
+    Bytes frame{0x55, static_cast<uint8_t>(payload.size())};
+    frame.insert(frame.end(), payload);
+    return frame;
+}
+// A reply of `payloadLength` bytes answering `command`, zero-filled.
+inline Bytes blankReply(uint8_t command, size_t payloadLength) {
+    Bytes frame(payloadLength + 2, 0);
+    frame[0] = 0x55;
+    frame[1] = static_cast<uint8_t>(payloadLength);
+    if (payloadLength > 0) frame[2] = command;
+    return frame;
+}
+
+inline Bytes identifyReply(const ControllerFigures& f) {
+    Bytes r = blankReply(0x01, 5);
+    putWord(r, 3, f.identityWord);
+    return r;
+}
+inline Bytes query03Reply(const ControllerFigures& f) {
+    Bytes r = blankReply(0x03, 2);
+    r[3] = f.reply3Byte;
+    return r;
+}
+inline Bytes query02Reply(const ControllerFigures& f) {
+    Bytes r = blankReply(0x02, 5);
+    putWord(r, 3, f.reply2Word);
+    return r;
+}
+inline Bytes axisReply(const ControllerFigures& f) {
+    Bytes r = blankReply(0x14, 28);
+    r[4] = f.raAxisByte;
+    putWord(r, 5, f.raGearRatio);
+    putWord(r, 9, f.raMicrostepResolution);
+    putWord(r, 13, f.raBaseSpeed);
+    r[17] = f.decAxisByte;
+    putWord(r, 18, f.decGearRatio);
+    putWord(r, 22, f.decMicrostepResolution);
+    putWord(r, 26, f.decBaseSpeed);
+    return r;
+}
+// Motor blocks: offset 0 the speed factor; every other byte of a block is
+// its offset plus a per-axis base, so each field's source can be checked.
+inline constexpr uint8_t kRaBlockBase = 0x40, kDecBlockBase = 0x80;
+inline Bytes motorReply(const ControllerFigures& f) {
+    Bytes r = blankReply(0x15, 58);
+    r[4] = f.reverseMotor;
+    r[5] = f.motorOption;
+    for (uint8_t i = 0; i < 27; ++i) {
+        r[6 + i] = static_cast<uint8_t>(kRaBlockBase + i);
+        r[33 + i] = static_cast<uint8_t>(kDecBlockBase + i);
+    }
+    putHalf(r, 6, f.raSpeedFactor);
+    putHalf(r, 33, f.decSpeedFactor);
+    return r;
+}
+inline Bytes formatReply(const ControllerFigures& f) {
+    Bytes r = blankReply(0x17, 9);
+    for (int i = 0; i < 8; ++i) r[3 + i] = f.format[i];
+    return r;
+}
+inline Bytes calibrationReply(const ControllerFigures& f) {
+    Bytes r = blankReply(0x7B, 10);
+    r[3] = f.reverseEncoder;
+    putWord(r, 4, static_cast<uint32_t>(f.raOffset));
+    putWord(r, 8, static_cast<uint32_t>(f.decOffset));
+    return r;
+}
+inline Bytes encoderReply(uint32_t ra, uint32_t dec) {
+    Bytes r = blankReply(0x7A, 9);
+    putWord(r, 3, ra);
+    putWord(r, 7, dec);
+    return r;
+}
+inline Bytes pollReply(uint8_t raStatus, uint8_t decStatus) {
+    Bytes r = blankReply(0x1E, 4);
+    r[4] = raStatus;
+    r[5] = decStatus;
+    return r;
+}
+inline Bytes positionsReply(int32_t ra, int32_t dec) {
+    Bytes r = blankReply(0x1F, 12);
+    putWord(r, 6, static_cast<uint32_t>(ra));
+    putWord(r, 10, static_cast<uint32_t>(dec));
+    return r;
+}
+
+struct LinkHarness {
+    static EncoderConfig defaultFormat() {
+        EncoderConfig format;
+        format.raLeadingBits = format.decLeadingBits = 12;
+        format.raBitsPerRev = format.decBitsPerRev = 25;
+        return format;
+    }
+
+    Lines log;
+    RecordingListener listener{log};
+    RecordingTransport transport{log};
+    FixedSkyClock clock;
+    LinkEngine engine{listener, transport, clock, defaultFormat()};
+
+    void pipe(const Bytes& bytes) { engine.feedPipeBytes(bytes.data(), bytes.size()); }
+
+    // One message from one of the request_message builders.
+    template <typename Build, typename... Args>
+    void request(Build build, const Args&... args) {
+        uint8_t message[kMessageCapacity];
+        const size_t length = build(message, args...);
+        engine.feedPipeBytes(message, length);
+    }
+
+    void tick(int count = 1) {
+        for (int i = 0; i < count; ++i) request(buildHeartbeatMessage);
+    }
+
+    // Reply bytes as the serial reader forwards them: cut into serial-data
+    // messages of at most 31 bytes.
+    void reply(const Bytes& bytes) {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            uint8_t message[kMessageCapacity];
+            const size_t length =
+                buildSerialDataMessage(message, bytes.data() + done, bytes.size() - done);
+            engine.feedPipeBytes(message, length);
+            done += length - 1;
+        }
+    }
+
+    void connect(uint8_t port = 3, uint32_t baud = 115200) {
+        request(buildConnectMessage, port, baud);
+    }
+
+    // The whole connect sequence; the log is cleared afterwards.
+    void connectAndConfigure(const ControllerFigures& figures = {}) {
+        connect();
+        reply(identifyReply(figures));
+        tick(kIdentifyDelayTicks);
+        reply(query03Reply(figures));
+        reply(query02Reply(figures));
+        reply(axisReply(figures));
+        reply(motorReply(figures));
+        reply(formatReply(figures));
+        reply(calibrationReply(figures));
+        log.clear();
+    }
+
+    Lines take() {
+        Lines taken;
+        taken.swap(log);
+        return taken;
+    }
+};
+
+}  // namespace zr8::test
