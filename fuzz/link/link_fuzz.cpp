@@ -1,0 +1,267 @@
+// Drives the link's logic with arbitrary pipe bytes, replies, ticks, requests
+// and sidereal times, in every state. Besides the sanitizers, the doubles
+// check what must hold whatever the input: frames are well formed and only
+// written while the port is open, status codes and flip cases are known
+// ones, and a ready link always has an open port.
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "link/frames.h"
+#include "link/link_engine.h"
+#include "link/request_message.h"
+#include "link/status_codes.h"
+
+namespace zr8 {
+namespace {
+
+#define FUZZ_CHECK(condition) \
+    do {                      \
+        if (!(condition)) __builtin_trap(); \
+    } while (0)
+
+class Input {
+public:
+    Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    bool empty() const { return at_ >= size_; }
+    uint8_t byte() { return at_ < size_ ? data_[at_++] : 0; }
+    uint32_t word() {
+        uint32_t w = 0;
+        for (int i = 0; i < 4; ++i) w |= static_cast<uint32_t>(byte()) << (8 * i);
+        return w;
+    }
+    // Up to `count` bytes from the input, fewer at its end.
+    size_t take(uint8_t* out, size_t count) {
+        size_t n = 0;
+        while (n < count && !empty()) out[n++] = byte();
+        return n;
+    }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    size_t at_ = 0;
+};
+
+class CheckingListener : public iNotificationListener {
+public:
+    void onStatus(int32_t code) override { FUZZ_CHECK(code > 0 && code < kStatusCodeCount); }
+    void onConfiguration(int32_t code, int32_t extra, const MountConfig&,
+                         const EncoderConfig&) override {
+        FUZZ_CHECK(code == StatusConnected && extra == 1);
+    }
+    void onMeridianFlipQuery(int32_t flipCase) override {
+        FUZZ_CHECK(flipCase >= 1 && flipCase <= 5);
+    }
+    void reservedNotification(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
+                              int32_t) override {
+        FUZZ_CHECK(false);  // nothing calls it
+    }
+    void onPositions(const EncoderPositions& positions) override {
+        FUZZ_CHECK(positions.valid == 1);
+        FUZZ_CHECK(positions.raRaw <= 0xFFFFFFFFu && positions.decRaw <= 0xFFFFFFFFu);
+    }
+};
+
+class CheckingTransport : public iLinkTransport {
+public:
+    bool openPort(uint8_t, uint32_t) override {
+        FUZZ_CHECK(!engine->portOpen());
+        return openSucceeds;
+    }
+    void startReader() override {}
+    void closePort() override { FUZZ_CHECK(engine->portOpen()); }
+    bool writePort(const uint8_t* bytes, int length) override {
+        FUZZ_CHECK(engine->portOpen());
+        FUZZ_CHECK(length >= 3 && length <= kLongestFrame);
+        FUZZ_CHECK(bytes[0] == kFrameStart && bytes[1] == length - 2);
+        return writeSucceeds;
+    }
+    void pause(int milliseconds) override { FUZZ_CHECK(milliseconds == kConnectPauseMs); }
+
+    const LinkEngine* engine = nullptr;
+    bool openSucceeds = true;
+    bool writeSucceeds = true;
+};
+
+class InputClock : public iSkyClock {
+public:
+    long double localSiderealTime() const override { return hours; }
+    long double hours = 0.0L;
+};
+
+void putWord(uint8_t* at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// Reply bytes as the serial reader forwards them.
+void feedSerial(LinkEngine& engine, const uint8_t* bytes, size_t count) {
+    while (count > 0) {
+        uint8_t message[kMessageCapacity];
+        const size_t length = buildSerialDataMessage(message, bytes, count);
+        engine.feedPipeBytes(message, length);
+        bytes += length - 1;
+        count -= length - 1;
+    }
+}
+
+void feedMessage(LinkEngine& engine, const uint8_t* message, size_t length) {
+    engine.feedPipeBytes(message, length);
+}
+
+// A well-formed reply for what the link waits for, filled from the input, so
+// that deep states are reached often.
+void plausibleReply(LinkEngine& engine, Input& in) {
+    uint8_t frame[64] = {kReplyStart};
+    size_t payload = 0;
+    switch (engine.linkState()) {
+    case LinkIdentifySent:
+        payload = 5;
+        frame[2] = CmdIdentify;
+        break;
+    case LinkAxisQuerySent:
+        payload = 28;
+        break;
+    case LinkMotorQuerySent:
+        payload = 58;
+        break;
+    case LinkPollSent:
+        payload = 4;
+        frame[4] = in.byte() % 4;
+        frame[5] = in.byte() % 4;
+        break;
+    case LinkAxisPositionsSent:
+        payload = 12;
+        break;
+    default:
+        payload = 10;
+        break;
+    }
+    frame[1] = static_cast<uint8_t>(payload);
+    const size_t fixed = engine.linkState() == LinkPollSent ? 6 : 3;
+    for (size_t i = fixed; i < payload + 2; ++i) frame[i] = in.byte();
+    feedSerial(engine, frame, payload + 2);
+}
+
+// Connect and answer the whole configuration, with figures from the input.
+void connectAndConfigure(LinkEngine& engine, Input& in) {
+    uint8_t message[kMessageCapacity];
+    feedMessage(engine, message, buildConnectMessage(message, in.byte(), in.word()));
+    plausibleReply(engine, in);
+    for (int i = 0; i < 2; ++i) feedMessage(engine, message, buildHeartbeatMessage(message));
+    for (int step = 0; step < 6 && engine.portOpen() && !engine.linkReady(); ++step) {
+        plausibleReply(engine, in);
+    }
+}
+
+void request(LinkEngine& engine, Input& in) {
+    uint8_t message[kMessageCapacity] = {};
+    const uint8_t code = static_cast<uint8_t>(2 + in.byte() % 15);
+    // Usually the proper length for the code, sometimes any.
+    static constexpr uint8_t kBodyLength[17] = {0, 0, 6, 1, 1, 3, 2, 2, 3, 2, 9, 2, 2, 9, 10, 9, 3};
+    size_t body = kBodyLength[code];
+    if (in.byte() % 8 == 0) body = in.byte() % 32;
+    message[0] = static_cast<uint8_t>(kHeaderRequest | body);
+    message[1] = code;
+    if (body > 1) in.take(message + 2, body - 1);
+    if (code == static_cast<uint8_t>(LinkRequest::Goto) && in.byte() % 2) {
+        // Targets near the sky rather than anywhere in 32 bits.
+        putWord(message + 2, in.word() % (24 * 54000));
+        putWord(message + 6, static_cast<uint32_t>(static_cast<int32_t>(in.word() % 648001) - 324000));
+    }
+    const size_t length = body == 0 ? 2 : body + 1;
+    if (in.byte() % 4 == 0) {
+        engine.dispatchRequest(message, length);  // the dispatcher alone
+    } else {
+        feedMessage(engine, message, length);
+    }
+}
+
+}  // namespace
+}  // namespace zr8
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace zr8;
+    Input in(data, size);
+    CheckingListener listener;
+    CheckingTransport transport;
+    InputClock clock;
+    EncoderConfig format;
+    format.raBitsPerRev = in.byte();
+    format.decBitsPerRev = in.byte();
+    LinkEngine engine(listener, transport, clock, format);
+    transport.engine = &engine;
+
+    while (!in.empty()) {
+        uint8_t message[kMessageCapacity];
+        switch (in.byte() % 10) {
+        case 0: {  // raw pipe bytes
+            uint8_t bytes[64];
+            const size_t n = in.take(bytes, in.byte() % sizeof bytes);
+            engine.feedPipeBytes(bytes, n);
+            break;
+        }
+        case 1: {  // heartbeats
+            const int ticks = 1 + in.byte() % 48;
+            for (int i = 0; i < ticks; ++i) {
+                feedMessage(engine, message, buildHeartbeatMessage(message));
+            }
+            break;
+        }
+        case 2: {  // raw reply bytes through serial-data messages
+            uint8_t bytes[300];
+            const size_t n = in.take(bytes, in.byte() + in.byte() % 45);
+            feedSerial(engine, bytes, n);
+            break;
+        }
+        case 3:
+            request(engine, in);
+            break;
+        case 4:
+            connectAndConfigure(engine, in);
+            break;
+        case 5: {  // sidereal time: usual values, or any double at all
+            const uint8_t how = in.byte();
+            const uint32_t w = in.word();
+            if (how % 4 == 0) {
+                double any;
+                const uint64_t bits = (static_cast<uint64_t>(w) << 32) | in.word();
+                std::memcpy(&any, &bits, sizeof any);
+                clock.hours = any;
+            } else {
+                clock.hours = static_cast<long double>(w % 480000) / 10000.0L - 12.0L;
+            }
+            break;
+        }
+        case 6:
+            if (engine.portOpen()) plausibleReply(engine, in);
+            break;
+        case 7:
+            feedMessage(engine, kPortLostMessage, sizeof kPortLostMessage);
+            break;
+        case 8: {  // the reply side without the pipe (the worker feeds it only while open)
+            uint8_t bytes[64];
+            const size_t n = in.take(bytes, in.byte() % sizeof bytes);
+            if (engine.portOpen()) {
+                const int32_t result = engine.feedReplyBytes(bytes, n);
+                FUZZ_CHECK(result >= ResultNone && result <= ResultClosePort);
+                if (result == ResultClosePort) engine.closeQuietly();
+            }
+            break;
+        }
+        default: {
+            const uint8_t what = in.byte();
+            if (what % 3 == 0) engine.closeQuietly();
+            if (what % 3 == 1) transport.openSucceeds = !transport.openSucceeds;
+            if (what % 3 == 2) transport.writeSucceeds = !transport.writeSucceeds;
+            break;
+        }
+        }
+        FUZZ_CHECK(!engine.linkReady() || engine.portOpen());
+    }
+    engine.closeQuietly();
+    FUZZ_CHECK(!engine.portOpen());
+    return 0;
+}
