@@ -1,0 +1,478 @@
+// CommControl and HeartBeat with their threads, over a pseudo-terminal to the
+// simulated ZR8. Every wait is for a condition, with a deadline.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "app/heart_beat.h"
+#include "link/comm_control.h"
+#include "link/status_codes.h"
+#include "platform/port_catalogue.h"
+#include "platform/serial_port.h"
+#include "sim/pty_server.h"
+
+namespace zr8 {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+constexpr auto kDeadline = 10s;
+
+class FixedClock : public iSkyClock {
+public:
+    long double localSiderealTime() const override { return 10.0L; }
+};
+
+// Everything the link reports, in order, and whether it came after shutdown.
+class Recorder : public iNotificationListener {
+public:
+    void onStatus(int32_t statusCode) override {
+        std::lock_guard lock(mutex_);
+        note();
+        statuses_.push_back(statusCode);
+        changed_.notify_all();
+    }
+    void onConfiguration(int32_t statusCode, int32_t extra, const MountConfig& mount,
+                         const EncoderConfig& encoder) override {
+        std::lock_guard lock(mutex_);
+        note();
+        statuses_.push_back(statusCode);
+        extra_ = extra;
+        mount_ = mount;
+        encoder_ = encoder;
+        ++configurations_;
+        changed_.notify_all();
+    }
+    void onMeridianFlipQuery(int32_t flipCase) override {
+        std::lock_guard lock(mutex_);
+        note();
+        flipCases_.push_back(flipCase);
+        changed_.notify_all();
+    }
+    void reservedNotification(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
+                              int32_t) override {}
+    void onPositions(const EncoderPositions& positions) override {
+        std::lock_guard lock(mutex_);
+        note();
+        positions_.push_back(positions);
+        changed_.notify_all();
+    }
+
+    // `condition` runs with the recorder's lock held.
+    bool waitFor(const std::function<bool()>& condition) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, kDeadline, condition);
+    }
+    // Waits until `code` has been reported `count` times in all.
+    bool waitForStatus(int32_t code, size_t count = 1) {
+        return waitFor([&] { return countLocked(code) >= count; });
+    }
+    bool waitForPositions(size_t count) {
+        return waitFor([&] { return positions_.size() >= count; });
+    }
+    size_t count(int32_t code) {
+        std::lock_guard lock(mutex_);
+        return countLocked(code);
+    }
+    std::vector<int32_t> statuses() {
+        std::lock_guard lock(mutex_);
+        return statuses_;
+    }
+    MountConfig mount() {
+        std::lock_guard lock(mutex_);
+        return mount_;
+    }
+    EncoderConfig encoder() {
+        std::lock_guard lock(mutex_);
+        return encoder_;
+    }
+    int32_t extra() {
+        std::lock_guard lock(mutex_);
+        return extra_;
+    }
+    std::vector<EncoderPositions> positions() {
+        std::lock_guard lock(mutex_);
+        return positions_;
+    }
+    void markShutDown() { shutDown_ = true; }
+    bool calledAfterShutdown() const { return calledAfterShutdown_; }
+
+private:
+    void note() {
+        if (shutDown_) calledAfterShutdown_ = true;
+    }
+    size_t countLocked(int32_t code) const {
+        size_t n = 0;
+        for (int32_t s : statuses_) n += s == code ? 1 : 0;
+        return n;
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<int32_t> statuses_;
+    std::vector<int32_t> flipCases_;
+    std::vector<EncoderPositions> positions_;
+    MountConfig mount_;
+    EncoderConfig encoder_;
+    int32_t extra_ = 0;
+    int configurations_ = 0;
+    std::atomic<bool> shutDown_{false};
+    std::atomic<bool> calledAfterShutdown_{false};
+};
+
+const Bytes kConnectFrames[] = {
+    {0xAA, 0x01, 0x01}, {0xAA, 0x01, 0x03}, {0xAA, 0x01, 0x02}, {0xAA, 0x01, 0x14},
+    {0xAA, 0x01, 0x15}, {0xAA, 0x01, 0x17}, {0xAA, 0x01, 0x7B},
+};
+
+EncoderConfig defaultFormat() {
+    EncoderConfig format;
+    format.raLeadingBits = format.decLeadingBits = 12;
+    format.raBitsPerRev = format.decBitsPerRev = 25;
+    return format;
+}
+
+// The program's wiring, as start-up does it, with a fast heartbeat so the
+// link's tick counts run out in test time.
+class Link {
+public:
+    explicit Link(sim::FaultConfig faults = {}, int heartBeatMs = 20)
+        : sim_(sim::SimConfig{}, faults),
+          ports_(PortCatalogue::DeviceScanner{}),
+          heartBeat_(heartBeatMs) {
+        std::string error;
+        started_ = sim_.start(&error);
+        EXPECT_TRUE(started_) << error;
+        simNumber_ = ports_.addDevicePath(sim_.slavePath());
+        comm_ = std::make_unique<CommControl>(recorder_, clock_, defaultFormat(), ports_);
+        heartBeat_.setListener(comm_.get());
+        heartBeat_.start();
+    }
+    ~Link() { takeDown(); }
+
+    // Start-up's shutdown order: heartbeat off the link, link down, heartbeat stopped.
+    void takeDown() {
+        if (!comm_) return;
+        heartBeat_.clearListener();
+        comm_->shutdown();
+        recorder_.markShutDown();
+        comm_.reset();
+        heartBeat_.stop();
+    }
+
+    // Connects and waits for "Connection established." to have come `times` times in all.
+    bool connect(size_t times = 1) {
+        comm_->connect(simNumber_, 115200);
+        return recorder_.waitForStatus(StatusConnected, times);
+    }
+
+    // Frames the simulator received after the connect sequence's seven.
+    std::vector<Bytes> framesAfterConnect() {
+        std::vector<Bytes> frames = sim_.receivedFrames();
+        if (frames.size() <= std::size(kConnectFrames)) return {};
+        return {frames.begin() + std::size(kConnectFrames), frames.end()};
+    }
+    bool waitForFramesAfterConnect(size_t count) {
+        return sim_.waitForFrames(std::size(kConnectFrames) + count, kDeadline);
+    }
+
+    CommControl& comm() { return *comm_; }
+    Recorder& recorder() { return recorder_; }
+    sim::PtyServer& sim() { return sim_; }
+    PortCatalogue& ports() { return ports_; }
+    uint8_t simNumber() const { return simNumber_; }
+
+private:
+    sim::PtyServer sim_;
+    bool started_ = false;
+    PortCatalogue ports_;
+    uint8_t simNumber_ = 0;
+    FixedClock clock_;
+    Recorder recorder_;
+    HeartBeat heartBeat_;
+    std::unique_ptr<CommControl> comm_;
+};
+
+Bytes word(uint32_t value) {
+    return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+            static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+}
+
+Bytes concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+TEST(LinkEndToEnd, ConnectReadsTheSimulatorsConfiguration) {
+    Link link;
+    ASSERT_TRUE(link.connect());
+    EXPECT_EQ(link.recorder().statuses(),
+              (std::vector<int32_t>{StatusOpeningPort, StatusConnecting, StatusConnected}));
+    EXPECT_EQ(link.recorder().extra(), 1);
+
+    const sim::ControllerSettings expected = link.sim().snapshot().settings;
+    const MountConfig mount = link.recorder().mount();
+    EXPECT_EQ(mount.identityWord, expected.identityWord);
+    EXPECT_EQ(mount.reply2Word, expected.reply2Word);
+    EXPECT_EQ(mount.raGearRatio, expected.ra.gearRatio);
+    EXPECT_EQ(mount.raMicrostepResolution, expected.ra.microstepResolution);
+    EXPECT_EQ(mount.decMicrostepResolution, expected.dec.microstepResolution);
+    EXPECT_EQ(mount.raBaseSpeed, expected.ra.baseSpeed);
+    EXPECT_EQ(mount.raSpeedFactor, expected.ra.speedFactor);
+    EXPECT_EQ(mount.reverseMotor, expected.reverseMotor);
+    const EncoderConfig encoder = link.recorder().encoder();
+    EXPECT_EQ(encoder.raLeadingBits, expected.raFormat.leadingBits);
+    EXPECT_EQ(encoder.raBitsPerRev, expected.raFormat.bitsPerRev);
+    EXPECT_EQ(encoder.decBitsPerRev, expected.decFormat.bitsPerRev);
+    EXPECT_EQ(encoder.raOffset, expected.raOffset);
+
+    const std::vector<Bytes> frames = link.sim().receivedFrames();
+    ASSERT_GE(frames.size(), std::size(kConnectFrames));
+    for (size_t i = 0; i < std::size(kConnectFrames); ++i) EXPECT_EQ(frames[i], kConnectFrames[i]);
+    EXPECT_EQ(link.ports().lastError().code, PortErrorCode::None);
+}
+
+TEST(LinkEndToEnd, ReadEncodersReportsTheSimulatorsWords) {
+    Link link;
+    ASSERT_TRUE(link.connect());
+    link.comm().readEncoders(0);
+    ASSERT_TRUE(link.recorder().waitForPositions(1));
+    const EncoderPositions reading = link.recorder().positions().front();
+    EXPECT_EQ(reading.valid, 1);
+    EXPECT_LT(reading.raArcsec, 1296000);
+    EXPECT_GE(reading.raArcsec, 0);
+    EXPECT_EQ(reading.raRaw >> 32, 0u);
+    ASSERT_TRUE(link.waitForFramesAfterConnect(1));
+    EXPECT_EQ(link.framesAfterConnect().front(), (Bytes{0xAA, 0x02, 0x7A, 0x01}));
+}
+
+TEST(LinkEndToEnd, EveryRequestsFrameArrivesIntact) {
+    Link link;
+    ASSERT_TRUE(link.connect());
+    Recorder& seen = link.recorder();
+    CommControl& comm = link.comm();
+
+    comm.storeSettings();
+    ASSERT_TRUE(seen.waitForStatus(StatusParametersStored));
+    comm.setEncoderCalibration(0x03, 0x01020304, -2);
+    ASSERT_TRUE(seen.waitForStatus(StatusCalibrationUpdated));
+    comm.stopMotion(4);
+    ASSERT_TRUE(seen.waitForStatus(StatusReady));
+    comm.setTracking(1);
+    comm.setMotorReverse(0x03, 0x5A);
+    const uint8_t format[8] = {0x01, 0x0C, 0x19, 0x00, 0x02, 0x0C, 0x19, 0x00};
+    comm.setEncoderFormat(format);
+    comm.readEncoders(1);
+    comm.readEncoders(2);
+    comm.readEncodersQuiet(7);
+    comm.sendReserved(0xDEADBEEF, 1);  // no frame
+    comm.manualMove(2, 5);
+    ASSERT_TRUE(seen.waitForStatus(StatusManualMovement));
+    comm.pierSideMove(1);
+
+    const MountConfig mount = seen.mount();
+    const uint32_t quarterRa = mount.raMicrostepResolution >> 2;
+    const uint32_t quarterDec = mount.decMicrostepResolution >> 2;
+    const std::vector<Bytes> expected = {
+        {0xAA, 0x02, 0x0D, 0x01},
+        concat({{0xAA, 0x0B, 0x7C, 0x01, 0x03}, word(0x01020304), word(0xFFFFFFFE)}),
+        {0xAA, 0x03, 0x21, 0x00, 0xC0},
+        {0xAA, 0x03, 0x24, 0x00, 0x01},
+        {0xAA, 0x05, 0x32, 0x00, 0xC0, 0x03, 0x5A},
+        {0xAA, 0x0A, 0x18, 0x01, 0x01, 0x0C, 0x19, 0x00, 0x02, 0x0C, 0x19, 0x00},
+        {0xAA, 0x02, 0x7D, 0x01},
+        {0xAA, 0x02, 0x7E, 0x01},
+        {0xAA, 0x02, 0x7A, 0x01},
+        {},  // manual move: speed from the curve, checked by shape below
+        concat({{0xAA, 0x0B, 0x20, 0x01, 0xC0}, word(0u - quarterRa), word(quarterDec)}),
+    };
+    ASSERT_TRUE(link.waitForFramesAfterConnect(expected.size()));
+    const std::vector<Bytes> frames = link.framesAfterConnect();
+    ASSERT_EQ(frames.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        if (expected[i].empty()) {
+            ASSERT_EQ(frames[i].size(), 9u);
+            EXPECT_EQ(Bytes(frames[i].begin(), frames[i].begin() + 5),
+                      (Bytes{0xAA, 0x07, 0x23, 0x00, 0x80}));
+            continue;
+        }
+        EXPECT_EQ(frames[i], expected[i]) << "frame " << i;
+    }
+    EXPECT_EQ(link.sim().snapshot().framesIgnored, 0u);
+}
+
+TEST(LinkEndToEnd, ConnectTwiceIsRefusedAndKeepsThePort) {
+    Link link;
+    ASSERT_TRUE(link.connect());
+    link.comm().connect(link.simNumber(), 115200);
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusAlreadyConnected));
+    link.comm().readEncoders(0);
+    EXPECT_TRUE(link.recorder().waitForPositions(1));
+    EXPECT_EQ(link.recorder().count(StatusOpeningPort), 1u);
+}
+
+TEST(LinkEndToEnd, RequestsBeforeReadyAreRefused) {
+    Link link;
+    link.comm().readEncoders(0);  // nothing open
+    link.comm().disconnect();
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotConnectedYet, 2));
+    // Queued during the pause after opening: taken afterwards, still not ready.
+    link.comm().connect(link.simNumber(), 115200);
+    link.comm().storeSettings();
+    link.comm().connect(link.simNumber(), 115200);
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusConnected));
+    const std::vector<int32_t> statuses = link.recorder().statuses();
+    EXPECT_EQ(statuses, (std::vector<int32_t>{StatusNotConnectedYet, StatusNotConnectedYet,
+                                              StatusOpeningPort, StatusConnecting,
+                                              StatusNotConnectedYet, StatusAlreadyConnected,
+                                              StatusConnected}));
+    EXPECT_EQ(link.sim().receivedFrames().size(), std::size(kConnectFrames));
+}
+
+TEST(LinkEndToEnd, DisconnectClosesAndFreesThePort) {
+    Link link;
+    ASSERT_TRUE(link.connect());
+    link.comm().disconnect();
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusConnectionClosed));
+    link.comm().readEncoders(0);
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotConnectedYet));
+    // Nobody holds the device any more: it can be opened again, by the link too.
+    {
+        SerialPort other;
+        PortError error;
+        EXPECT_TRUE(other.open(link.sim().slavePath().c_str(), 115200, error)) << error.text();
+    }
+    ASSERT_TRUE(link.connect(2));
+}
+
+struct UnopenablePort {
+    const char* name;
+    const char* path;  // nullptr: a number with no device
+    PortErrorCode code;
+};
+
+class LinkCannotOpen : public ::testing::TestWithParam<UnopenablePort> {};
+
+TEST_P(LinkCannotOpen, ReportsStatus6AndWhy) {
+    Link link;
+    const uint8_t number =
+        GetParam().path != nullptr ? link.ports().addDevicePath(GetParam().path) : uint8_t{200};
+    link.comm().connect(number, 115200);
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotOpenPort));
+    EXPECT_EQ(link.recorder().statuses(),
+              (std::vector<int32_t>{StatusOpeningPort, StatusCannotOpenPort}));
+    const PortError error = link.ports().lastError();
+    EXPECT_EQ(error.code, GetParam().code) << error.text();
+    EXPECT_FALSE(error.text().empty());
+    // The link stays usable.
+    ASSERT_TRUE(link.connect());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ports, LinkCannotOpen,
+    ::testing::Values(UnopenablePort{"NoDevice", nullptr, PortErrorCode::NotFound},
+                      UnopenablePort{"Missing", "/dev/ttyZR8-missing", PortErrorCode::NotFound},
+                      UnopenablePort{"NotSerial", "/dev/null", PortErrorCode::NotASerialDevice}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LinkEndToEnd, PortInUseByAnotherProgramIsBusy) {
+    Link link;
+    SerialPort other;
+    PortError error;
+    ASSERT_TRUE(other.open(link.sim().slavePath().c_str(), 115200, error));
+    link.comm().connect(link.simNumber(), 115200);
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotOpenPort));
+    EXPECT_EQ(link.ports().lastError().code, PortErrorCode::Busy);
+}
+
+TEST(LinkEndToEnd, WrongDeviceIsRejectedAndClosed) {
+    sim::FaultConfig faults;
+    faults.wrongIdentify = true;
+    Link link(faults);
+    link.comm().connect(link.simNumber(), 115200);
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotSupportedDevice));
+    // Closed: a new connect opens again instead of "already connected".
+    link.comm().connect(link.simNumber(), 115200);
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotSupportedDevice, 2));
+    EXPECT_EQ(link.recorder().count(StatusAlreadyConnected), 0u);
+    EXPECT_EQ(link.recorder().count(StatusConnected), 0u);
+}
+
+TEST(LinkEndToEnd, SilentDeviceTimesOutAfterFortyTicks) {
+    sim::FaultConfig faults;
+    faults.silent = true;
+    Link link(faults, 5);
+    link.comm().connect(link.simNumber(), 115200);
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotConnect));
+    EXPECT_EQ(link.recorder().statuses(),
+              (std::vector<int32_t>{StatusOpeningPort, StatusConnecting, StatusCannotConnect}));
+    link.comm().disconnect();  // the time-out closed the port
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotConnectedYet));
+}
+
+TEST(LinkEndToEnd, DeviceLossIsReportedOnceAndClosesThePort) {
+    sim::FaultConfig faults;
+    faults.hangUpAfterFrames = static_cast<int>(std::size(kConnectFrames)) + 1;
+    Link link(faults);
+    ASSERT_TRUE(link.connect());
+    link.comm().readEncoders(0);
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusConnectionLost));
+    link.comm().disconnect();
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotConnectedYet));
+    EXPECT_EQ(link.recorder().count(StatusConnectionLost), 1u);
+    // The device is gone: connecting again fails plainly.
+    link.comm().connect(link.simNumber(), 115200);
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotOpenPort));
+}
+
+TEST(LinkEndToEnd, ShutdownWhileConnecting) {
+    Link link;
+    link.comm().connect(link.simNumber(), 115200);
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusConnecting));
+    const auto begin = std::chrono::steady_clock::now();
+    link.takeDown();
+    // Shorter than the connect pause: the pause gives way to shutdown.
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 450ms);
+    EXPECT_FALSE(link.recorder().calledAfterShutdown());
+    SerialPort other;
+    PortError error;
+    EXPECT_TRUE(other.open(link.sim().slavePath().c_str(), 115200, error)) << error.text();
+}
+
+TEST(LinkEndToEnd, ShutdownWhileConnected) {
+    Link link;
+    ASSERT_TRUE(link.connect());
+    link.comm().readEncoders(0);
+    link.takeDown();
+    EXPECT_FALSE(link.recorder().calledAfterShutdown());
+    SerialPort other;
+    PortError error;
+    EXPECT_TRUE(other.open(link.sim().slavePath().c_str(), 115200, error)) << error.text();
+}
+
+TEST(LinkEndToEnd, ShutdownWhileASlewIsFollowed) {
+    Link link;
+    ASSERT_TRUE(link.connect());
+    // One hour west of the meridian on the east side: a direct slew.
+    link.comm().gotoPosition(9 * 54000, 45 * 3600);
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusPositioning));
+    const Bytes poll = {0xAA, 0x02, 0x1E, 0x01};
+    ASSERT_TRUE(link.sim().waitForFrames(std::size(kConnectFrames) + 2, kDeadline));
+    const std::vector<Bytes> frames = link.framesAfterConnect();
+    EXPECT_EQ(Bytes(frames[0].begin(), frames[0].begin() + 5), (Bytes{0xAA, 0x0B, 0x25, 0x01, 0xC0}));
+    EXPECT_EQ(frames[1], poll);
+    link.takeDown();
+    EXPECT_FALSE(link.recorder().calledAfterShutdown());
+    EXPECT_EQ(link.recorder().count(StatusReady), 0u);
+}
+
+}  // namespace
+}  // namespace zr8
