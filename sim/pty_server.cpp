@@ -72,7 +72,7 @@ struct PtyServer::Impl {
 
     // Server thread only (and start/stop while it is not running):
     int master = -1;
-    int slaveKeep = -1;  // keeps the master readable while no client has the slave open
+    bool clientPresent = true;  // false once the last client closed the slave
     int wake[2] = {-1, -1};
     std::thread thread;
     FrameDecoder decoder;
@@ -114,6 +114,7 @@ struct PtyServer::Impl {
     bool flushQueue(Clock::time_point now);
     int pollTimeout(Clock::time_point now) const;
     void hangUp();
+    void clientLeft();
 };
 
 void PtyServer::Impl::onFrame(std::span<const uint8_t> frame) {
@@ -167,12 +168,7 @@ bool PtyServer::Impl::flushQueue(Clock::time_point now) {
         const ssize_t n = ::write(master, out.bytes.data() + out.written, chunk);
         if (n < 0) {
             if (errno == EINTR) continue;
-            if (errno == EAGAIN) {
-                // Nobody reads the slave and its buffer is full: the bytes of
-                // a line nobody listens to are lost.
-                if (slaveKeep >= 0) ::tcflush(slaveKeep, TCIFLUSH);
-                return false;
-            }
+            if (errno == EAGAIN) return false;  // the client reads slowly; wait for room
             queueCount = 0;  // line error: nothing more can go out
             return true;
         }
@@ -205,15 +201,30 @@ int PtyServer::Impl::pollTimeout(Clock::time_point now) const {
 }
 
 void PtyServer::Impl::hangUp() {
-    closeFd(slaveKeep);
-    closeFd(master);
-    emit(TraceDirection::HungUp, {});
     {
+        // Flagged first, so whoever sees the line drop also sees hungUp().
         std::lock_guard lock(mutex);
         hungUp = true;
         running = false;
     }
+    closeFd(master);
+    emit(TraceDirection::HungUp, {});
     changed.notify_all();
+}
+
+// A serial line loses what is sent while nobody listens; a pty keeps it for
+// the next client. When the last client has gone, what it left unread is
+// thrown away through a short-lived open of the slave.
+void PtyServer::Impl::clientLeft() {
+    clientPresent = false;
+    queueCount = 0;
+    decoder.reset();
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        ::tcflush(fd, TCIFLUSH);
+        ::close(fd);
+    }
+    emit(TraceDirection::ClientGone, {});
 }
 
 void PtyServer::Impl::run() {
@@ -236,24 +247,27 @@ void PtyServer::Impl::run() {
 
         if (fds[0].revents & POLLIN) {
             const ssize_t n = ::read(master, chunk, sizeof chunk);
-            if (n > 0) {
-                for (ssize_t i = 0; i < n; ++i) {
-                    switch (decoder.feed(chunk[i])) {
-                    case FrameDecoder::Result::Frame: onFrame(decoder.frame()); break;
-                    case FrameDecoder::Result::Skipped: emit(TraceDirection::Skipped, decoder.lastSkipped()); break;
-                    case FrameDecoder::Result::Pending: break;
-                    }
+            for (ssize_t i = 0; i < n; ++i) {
+                switch (decoder.feed(chunk[i])) {
+                case FrameDecoder::Result::Frame: onFrame(decoder.frame()); break;
+                case FrameDecoder::Result::Skipped: emit(TraceDirection::Skipped, decoder.lastSkipped()); break;
+                case FrameDecoder::Result::Pending: break;
                 }
-                lastByte = now;
-            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                // EIO: no client holds the slave. Wait instead of spinning.
-                pollfd w{wake[0], POLLIN, 0};
-                if (::poll(&w, 1, kIdleBackOffMs) > 0) return;
             }
-        } else if (fds[0].revents & (POLLHUP | POLLERR)) {
+            if (n > 0) {
+                lastByte = now;
+                clientPresent = true;
+            }
+        }
+        if (fds[0].revents & (POLLHUP | POLLERR)) {
+            // No client holds the slave: the master reports this until one
+            // opens it, so look again after a pause instead of spinning.
+            if (clientPresent) clientLeft();
             pollfd w{wake[0], POLLIN, 0};
             if (::poll(&w, 1, kIdleBackOffMs) > 0) return;
+            continue;
         }
+        clientPresent = true;
         if (decoder.inFrame() && now - lastByte >= kFrameGap) {
             decoder.reset();
             emit(TraceDirection::Skipped, decoder.lastSkipped());
@@ -272,7 +286,6 @@ void PtyServer::setTraceSink(TraceSink sink) { impl_->trace = std::move(sink); }
 bool PtyServer::start(std::string* error) {
     Impl& d = *impl_;
     auto fail = [&](const std::string& why) {
-        closeFd(d.slaveKeep);
         closeFd(d.master);
         closeFd(d.wake[0]);
         closeFd(d.wake[1]);
@@ -290,12 +303,10 @@ bool PtyServer::start(std::string* error) {
     if (::unlockpt(d.master) != 0) return fail(osError("unlockpt"));
     char name[128] = {};
     if (::ptsname_r(d.master, name, sizeof name) != 0) return fail(osError("ptsname_r"));
-    // Raw on both ends: bytes such as 0x0D, 0x11 and 0x13 must pass
-    // untouched, and nothing may be echoed back.
+    // Raw line (set through the master, it holds for the slave side too):
+    // bytes such as 0x0D, 0x11 and 0x13 must pass untouched, and nothing
+    // may be echoed back.
     if (!makeRaw(d.master)) return fail(osError("tcsetattr on the pty master"));
-    d.slaveKeep = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (d.slaveKeep < 0) return fail(osError(name));
-    if (!makeRaw(d.slaveKeep)) return fail(osError("tcsetattr on the pty slave"));
     const int flags = ::fcntl(d.master, F_GETFL);
     if (flags < 0 || ::fcntl(d.master, F_SETFL, flags | O_NONBLOCK) != 0) return fail(osError("fcntl"));
     if (::pipe2(d.wake, O_CLOEXEC | O_NONBLOCK) != 0) return fail(osError("pipe2"));
@@ -315,7 +326,6 @@ void PtyServer::stop() {
         [[maybe_unused]] const ssize_t n = ::write(d.wake[1], &one, 1);
         d.thread.join();
     }
-    closeFd(d.slaveKeep);
     closeFd(d.master);
     closeFd(d.wake[0]);
     closeFd(d.wake[1]);

@@ -38,7 +38,8 @@ struct FaultConfig {
     int hangUpAfterFrames = 0;    // 0 = never; close the pty once N frames are answered
 };
 
-enum class TraceDirection { Received, Sent, Skipped, HungUp };
+// ClientGone: the last client closed the slave (unread replies were dropped).
+enum class TraceDirection { Received, Sent, Skipped, HungUp, ClientGone };
 
 class PtyServer {
 public:
@@ -50,7 +51,7 @@ public:
     PtyServer& operator=(const PtyServer&) = delete;
 
     // Set before start(): sees every received frame, every write of reply
-    // bytes, skipped bytes and the hang-up.
+    // bytes, skipped bytes, clients leaving and the hang-up.
     void setTraceSink(TraceSink sink);
 
     bool start(std::string* error = nullptr);

@@ -243,7 +243,7 @@ int main(int argc, char** argv) {
     if (o.trace) {
         server.setTraceSink([&](TraceDirection d, std::span<const uint8_t> bytes) {
             const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            static const char* names[] = {"in  ", "out ", "skip", "hang-up"};
+            static const char* names[] = {"in  ", "out ", "skip", "hang-up", "closed"};
             std::lock_guard lock(printLock);
             std::printf("%10.6f %s", t, names[static_cast<int>(d)]);
             for (uint8_t b : bytes) std::printf(" %02X", b);
