@@ -1,0 +1,71 @@
+#pragma once
+// What the dialog tests share: a link that records every request, waiting
+// for a condition while the event loop runs, and answering modal windows
+// that open inside a click.
+
+#include <QApplication>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/zr6_control.h"
+
+namespace zr8::gui_test {
+
+class RecordingLink : public iZR6Control {
+public:
+    void onHeartBeat() override {}
+    void connect(uint8_t port, uint32_t baud) override { record("connect", {port, baud}); }
+    void disconnect() override { record("disconnect", {}); }
+    void storeSettings() override { record("storeSettings", {}); }
+    void manualMove(uint8_t direction, uint8_t speed) override {
+        record("manualMove", {direction, speed});
+    }
+    void stopMotion(uint8_t selector) override { record("stopMotion", {selector}); }
+    void setTracking(uint8_t on) override { record("setTracking", {on}); }
+    void pierSideMove(uint8_t selector) override { record("pierSideMove", {selector}); }
+    void gotoPosition(int32_t ra, int32_t dec) override { record("gotoPosition", {ra, dec}); }
+    void meridianFlipChoice(uint16_t choice) override { record("meridianFlipChoice", {choice}); }
+    void setMotorReverse(uint8_t bits, uint8_t option) override {
+        record("setMotorReverse", {bits, option});
+    }
+    void setEncoderFormat(const uint8_t (&f)[8]) override {
+        record("setEncoderFormat", {f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]});
+    }
+    void setEncoderCalibration(uint8_t bits, int32_t ra, int32_t dec) override {
+        record("setEncoderCalibration", {bits, ra, dec});
+    }
+    void readEncoders(uint8_t selector) override { record("readEncoders", {selector}); }
+    void readEncodersQuiet(uint8_t p) override { record("readEncodersQuiet", {p}); }
+    void sendReserved(uint32_t a, uint32_t b) override { record("sendReserved", {a, b}); }
+
+    // Requests as "name a b c", oldest first.
+    std::vector<std::string> calls;
+
+private:
+    void record(const char* name, std::initializer_list<int64_t> arguments) {
+        std::string text = name;
+        for (int64_t a : arguments) text += " " + std::to_string(a);
+        calls.push_back(text);
+    }
+};
+
+// Runs the event loop until `condition` holds or `timeoutMs` passes.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+
+// Calls `act` with the first modal window that opens after this call (and
+// is not `except`), from inside that window's event loop. If none opens in
+// time, or `act` leaves it open, it is rejected so no test hangs;
+// answeredModals() then says so.
+void onNextModal(std::function<void(QWidget*)> act, QWidget* except = nullptr);
+
+// How many onNextModal calls found and answered their window in time.
+int answeredModals();
+
+// Clicks a child of `parent` with the given object name: a real mouse click.
+// False when there is no such visible widget.
+bool clickChild(QWidget* parent, const QString& name);
+
+}  // namespace zr8::gui_test

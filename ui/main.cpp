@@ -1,0 +1,12 @@
+// zr8-setup: configures the ZR8 mount controller. It takes no options; the
+// toolkit's own arguments aside, the command line is ignored.
+
+#include <QApplication>
+
+#include "ui/start_up.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zr8-setup"));
+    return zr8::ui::runProgram();
+}

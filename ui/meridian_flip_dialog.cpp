@@ -1,0 +1,108 @@
+#include "ui/meridian_flip_dialog.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "ui/dialog_units.h"
+
+namespace zr8::ui {
+
+namespace {
+
+constexpr const char* kEastLooksWest = "East side: Scope looks to west.";
+constexpr const char* kWestLooksEast = "West side: Scope looks to east.";
+constexpr const char* kFlipRecommended = "Meridian flip recommended.";
+constexpr const char* kFlipNeeded = "Meridian flip needed.";
+
+struct FlipTexts {
+    const char* present;
+    const char* target;
+    const char* optional;
+    bool withoutFlipAllowed;
+};
+
+FlipTexts textsFor(int flipCase) {
+    switch (flipCase) {
+        case 2: return {kWestLooksEast, kEastLooksWest, kFlipRecommended, true};
+        case 3: return {kEastLooksWest, kWestLooksEast, kFlipRecommended, true};
+        case 4: return {kWestLooksEast, kEastLooksWest, kFlipNeeded, false};
+        case 5: return {kEastLooksWest, kWestLooksEast, kFlipNeeded, false};
+        // The side of the pier is unknown: assume the usual side, insist on the flip.
+        default: return {kEastLooksWest, kEastLooksWest, kFlipNeeded, false};
+    }
+}
+
+QLineEdit* readOnlyEdit(QWidget* parent, const DialogUnits& du, int id, int x, int y, int w, int h,
+                        const char* text) {
+    auto* edit = new QLineEdit(QString::fromLatin1(text), parent);
+    edit->setReadOnly(true);
+    edit->setCursorPosition(0);
+    placeControl(edit, du, id, x, y, w, h);
+    return edit;
+}
+
+QLabel* label(QWidget* parent, const DialogUnits& du, const char* text, Qt::Alignment align, int x,
+              int y, int w, int h) {
+    auto* l = new QLabel(QString::fromLatin1(text), parent);
+    l->setAlignment(align | Qt::AlignTop);
+    placeControl(l, du, x, y, w, h);
+    return l;
+}
+
+}  // namespace
+
+MeridianFlipDialog::MeridianFlipDialog(int flipCase, QWidget* owner) : QDialog(owner) {
+    setObjectName(QStringLiteral("MeridianFlipDialog"));
+    setWindowTitle(QStringLiteral("Meridian flip before positioning"));
+    setFont(dialogFont());
+    const DialogUnits du(font());
+    setFixedSize(du.size(192, 120));
+
+    const FlipTexts texts = textsFor(flipCase);
+    label(this, du, "Positioning with Meridian flip", Qt::AlignHCenter, 4, 4, 184, 10);
+    label(this, du, "Present state:", Qt::AlignRight, 4, 18, 50, 10);
+    label(this, du, "Target state:", Qt::AlignRight, 4, 32, 50, 10);
+    label(this, du, "Optional:", Qt::AlignRight, 4, 46, 50, 10);
+    // The edits take the focus first, as they do in the template, so Enter
+    // lands on no button and does nothing.
+    readOnlyEdit(this, du, IdPresentState, 58, 17, 120, 12, texts.present);
+    readOnlyEdit(this, du, IdTargetState, 58, 31, 120, 12, texts.target);
+    readOnlyEdit(this, du, IdOptional, 58, 45, 120, 12, texts.optional);
+
+    auto button = [&](int id, const char* text, int y, int result) {
+        auto* b = new QPushButton(QString::fromLatin1(text), this);
+        placeControl(b, du, id, 4, y, 120, 16);
+        connect(b, &QPushButton::clicked, this, [this, result] { choose(result); });
+        return b;
+    };
+    button(IdWithFlip, "Positioning with Meridian flip", 60, ChoiceWithFlip);
+    QPushButton* without =
+        button(IdWithoutFlip, "Positioning without Meridian flip", 80, ChoiceWithoutFlip);
+    button(IdCancelPositioning, "Cancel positioning", 100, ChoiceCancel);
+    without->setEnabled(texts.withoutFlipAllowed);
+}
+
+void MeridianFlipDialog::choose(int choice) {
+    choice_ = choice;
+    done(0);
+}
+
+void MeridianFlipDialog::keyPressEvent(QKeyEvent* event) {
+    // Enter outside a button must not answer the question.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        qobject_cast<QPushButton*>(focusWidget()) == nullptr) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);  // Escape rejects: the choice stays cancel
+}
+
+int runMeridianFlipDialog(QWidget* owner, int flipCase) {
+    MeridianFlipDialog dialog(flipCase, owner);
+    dialog.exec();
+    return dialog.choice();
+}
+
+}  // namespace zr8::ui
