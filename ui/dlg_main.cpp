@@ -137,6 +137,10 @@ void DlgMain::buildControls() {
         fillPortList(selectedPort_);
     };
     connect(portList_, &QComboBox::activated, this, &DlgMain::onPortActivated);
+    connect(portList_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        const int number = index >= 0 ? portList_->itemData(index).toInt() : kOtherDevice;
+        if (number != kOtherDevice) selectedPort_ = number;
+    });
 
     baud115200_ = new QCheckBox(QStringLiteral("115200 Baud"), this);
     placeControl(baud115200_, du, IdBaud115200, 105, 6, 80, 12);
@@ -272,11 +276,7 @@ void DlgMain::fillPortList(int selectNumber) {
 }
 
 void DlgMain::onPortActivated(int index) {
-    const int number = portList_->itemData(index).toInt();
-    if (number != kOtherDevice) {
-        selectedPort_ = number;
-        return;
-    }
+    if (portList_->itemData(index).toInt() != kOtherDevice) return;
     bool ok = false;
     const QString path =
         QInputDialog::getText(this, QStringLiteral("Other device"),

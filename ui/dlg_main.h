@@ -153,7 +153,7 @@ private:
     QSlider* speed_ = nullptr;
     LatchButton* trackOn_ = nullptr;
     LatchButton* trackOff_ = nullptr;
-    int selectedPort_ = 0;  // the catalogue number behind the list's selection
+    int selectedPort_ = 0;  // catalogue number of the last device chosen in the list
 };
 
 }  // namespace zr8::ui

@@ -138,6 +138,7 @@ TEST_F(MainDialogTest, FreshStart) {
     EXPECT_FALSE(get<QPushButton>(DlgMain::IdTrackOn)->isChecked());
     EXPECT_TRUE(get<QPushButton>(DlgMain::IdTrackOff)->isChecked());
     for (int id : DlgMain::kControlList) EXPECT_FALSE(get(id)->isEnabled()) << id;
+    EXPECT_EQ(dialog->focusWidget(), get(DlgMain::IdPortList));
     for (int id : {DlgMain::IdPortList, DlgMain::IdBaud115200, DlgMain::IdConnect,
                    DlgMain::IdDisconnect, DlgMain::IdAbout, DlgMain::IdStatusLine}) {
         EXPECT_TRUE(get(id)->isEnabled()) << id;
@@ -198,8 +199,7 @@ TEST_F(MainDialogWithoutDevices, SelectsTheSimulatedControllerWhenNoDeviceIsFoun
 
 TEST_F(MainDialogTest, ConnectSendsTheChosenPortAndBaudRate) {
     auto* list = get<QComboBox>(DlgMain::IdPortList);
-    list->setCurrentIndex(1);
-    emit list->activated(1);
+    list->setCurrentIndex(1);  // as the keyboard or the wheel would
     click(DlgMain::IdBaud115200);
     click(DlgMain::IdConnect);
     const int simulator = list->findText(QString::fromLatin1(PortCatalogue::kSimulatorDescription));
