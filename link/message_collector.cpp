@@ -23,10 +23,4 @@ bool MessageCollector::push(uint8_t byte) {
     return false;
 }
 
-void MessageCollector::reset() {
-    state_ = 0;
-    count_ = 0;
-    expected_ = 0;
-}
-
 }  // namespace zr8

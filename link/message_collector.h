@@ -21,8 +21,6 @@ public:
     // completes only with the byte after it, so this is at least 2.
     size_t length() const { return static_cast<size_t>(count_); }
 
-    void reset();
-
 private:
     int32_t state_ = 0;  // 0 waiting for a header, 1 collecting
     int32_t count_ = 0;
