@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSlider>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -55,6 +56,26 @@ void chooseSimulator(DlgMain* d) {
     ASSERT_GE(index, 0);
     list->setCurrentIndex(index);
     emit list->activated(index);
+}
+
+// Raw words, arcseconds and angles agree: 25 bits and 1296000 arcseconds per turn.
+void expectConsistentReadings(DlgMain* d) {
+    const QRegularExpression dms(QStringLiteral("^[+-]\\d{2,3}:\\d{2}:\\d{2}$"));
+    for (int row : {DlgMain::IdRaRaw, DlgMain::IdDecRaw}) {
+        bool ok = false;
+        const qulonglong raw = text(d, row).toULongLong(&ok);
+        ASSERT_TRUE(ok) << row;
+        const qulonglong arcsec = text(d, row + 1).toULongLong(&ok);
+        ASSERT_TRUE(ok) << row;
+        EXPECT_EQ(arcsec, raw * 1296000ull / (1ull << 25)) << row;
+        const QString angle = text(d, row + 2);
+        EXPECT_TRUE(dms.match(angle).hasMatch()) << angle.toStdString();
+        const QString expected = QStringLiteral("+%1:%2:%3")
+                                     .arg(arcsec / 3600, 2, 10, QLatin1Char('0'))
+                                     .arg(arcsec % 3600 / 60, 2, 10, QLatin1Char('0'))
+                                     .arg(arcsec % 60, 2, 10, QLatin1Char('0'));
+        EXPECT_EQ(angle, expected) << row;
+    }
 }
 
 bool connected(DlgMain* d) {
@@ -107,23 +128,26 @@ TEST(StartUp, ConnectingToTheSimulatedControllerFillsTheConfigurationAndReadsEnc
 
         ASSERT_TRUE(click(d, DlgMain::IdReadEncoders));
         ASSERT_TRUE(waitUntil([&] { return !text(d, DlgMain::IdDecDms).isEmpty(); }, 10000));
-        const QRegularExpression dms(QStringLiteral("^[+-]\\d{2,3}:\\d{2}:\\d{2}$"));
-        for (int row : {DlgMain::IdRaRaw, DlgMain::IdDecRaw}) {
-            bool ok = false;
-            const qulonglong raw = text(d, row).toULongLong(&ok);
-            ASSERT_TRUE(ok) << row;
-            const qulonglong arcsec = text(d, row + 1).toULongLong(&ok);
-            ASSERT_TRUE(ok) << row;
-            // 25 bits per turn, 1296000 arcseconds per turn.
-            EXPECT_EQ(arcsec, raw * 1296000ull / (1ull << 25)) << row;
-            const QString angle = text(d, row + 2);
-            EXPECT_TRUE(dms.match(angle).hasMatch()) << angle.toStdString();
-            const QString expected = QStringLiteral("+%1:%2:%3")
-                                         .arg(arcsec / 3600, 2, 10, QLatin1Char('0'))
-                                         .arg(arcsec % 3600 / 60, 2, 10, QLatin1Char('0'))
-                                         .arg(arcsec % 60, 2, 10, QLatin1Char('0'));
-            EXPECT_EQ(angle, expected) << row;
-        }
+        expectConsistentReadings(d);
+
+        // Move north at full speed until a reading shows the Dec encoder turned, then stop.
+        const QString decBefore = text(d, DlgMain::IdDecRaw);
+        d->findChild<QSlider*>(QStringLiteral("IDC_145"))->setValue(31);
+        ASSERT_TRUE(click(d, DlgMain::IdUp));
+        int polls = 0;
+        EXPECT_TRUE(waitUntil([&] {
+            if (polls++ % 20 == 0) click(d, DlgMain::IdReadEncoders);  // about every 100 ms
+            return text(d, DlgMain::IdDecRaw) != decBefore;
+        }, 10000));
+        ASSERT_TRUE(click(d, DlgMain::IdStop));
+        EXPECT_TRUE(waitUntil([&] { return text(d, DlgMain::IdStatusLine) == QStringLiteral("Ready"); },
+                              10000));
+        // A fresh reading refills the emptied field.
+        d->findChild<QLineEdit*>(QStringLiteral("IDC_603"))->clear();
+        ASSERT_TRUE(click(d, DlgMain::IdReadEncoders));
+        ASSERT_TRUE(waitUntil([&] { return !text(d, DlgMain::IdDecRaw).isEmpty(); }, 10000));
+        EXPECT_NE(text(d, DlgMain::IdDecRaw), decBefore);
+        expectConsistentReadings(d);
         const QByteArray shot = qgetenv("ZR8_SCREENSHOT");
         if (!shot.isEmpty()) d->grab().save(QString::fromLocal8Bit(shot));
 
