@@ -40,7 +40,7 @@ AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner) {
     setWindowTitle(QStringLiteral("ZR8-Encoder setup"));
     setFont(dialogFont());
     const DialogUnits du(font());
-    setFixedSize(du.size(192, 105));
+    placeDialog(this, du, 32, 32, 192, 105);
 
     auto* heading = new QLabel(QStringLiteral("ZR8-Encoder setup"), this);
     QFont bold = font();

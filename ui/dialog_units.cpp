@@ -2,6 +2,8 @@
 
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QString>
 #include <QWidget>
 
@@ -44,6 +46,16 @@ QRect DialogUnits::rect(int x, int y, int width, int height) const {
 
 QSize DialogUnits::size(int width, int height) const {
     return QSize(toPixelsX(width), toPixelsY(height));
+}
+
+void placeDialog(QWidget* dialog, const DialogUnits& units, int x, int y, int width, int height) {
+    dialog->setFixedSize(units.size(width, height));
+    const QPoint offset(units.toPixelsX(x), units.toPixelsY(y));
+    if (QWidget* owner = dialog->parentWidget()) {
+        dialog->move(owner->mapToGlobal(offset));
+    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        dialog->move(screen->availableGeometry().topLeft() + offset);
+    }
 }
 
 QString controlName(int id) { return QStringLiteral("IDC_%1").arg(id); }

@@ -39,6 +39,10 @@ void placeControl(QWidget* widget, const DialogUnits& units, int id, int x, int 
 // The same for a control that nothing refers to by identifier.
 void placeControl(QWidget* widget, const DialogUnits& units, int x, int y, int width, int height);
 
+// Fixes a dialog's client size and places it at (x, y): relative to its
+// owner's client area, or to the screen's work area when it has none.
+void placeDialog(QWidget* dialog, const DialogUnits& units, int x, int y, int width, int height);
+
 // Object name of a control with identifier `id`.
 QString controlName(int id);
 

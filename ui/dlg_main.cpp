@@ -120,7 +120,7 @@ DlgMain::~DlgMain() = default;
 
 void DlgMain::buildControls() {
     const DialogUnits du(font());
-    setFixedSize(du.size(456, 236));
+    placeDialog(this, du, 45, 45, 456, 236);
 
     // Creation order is the focus order: the port list takes the focus first.
     label(this, du, "Port:", Qt::AlignRight, 4, 7, 32, 12);
@@ -140,6 +140,7 @@ void DlgMain::buildControls() {
     connect(portList_, &QComboBox::currentIndexChanged, this, [this](int index) {
         const int number = index >= 0 ? portList_->itemData(index).toInt() : kOtherDevice;
         if (number != kOtherDevice) selectedPort_ = number;
+        portList_->setToolTip(portList_->currentText());  // the list is narrower than its texts
     });
 
     baud115200_ = new QCheckBox(QStringLiteral("115200 Baud"), this);

@@ -36,7 +36,7 @@ EncoderFormatDialog::EncoderFormatDialog(const EncoderConfig& initial, QWidget* 
     setWindowTitle(QStringLiteral("Encoder setup"));
     setFont(dialogFont());
     const DialogUnits du(font());
-    setFixedSize(du.size(248, 142));
+    placeDialog(this, du, 32, 32, 248, 142);
 
     ra_ = buildAxis("RA", 0, IdRaInvert);
     dec_ = buildAxis("Dec", 122, IdDecInvert);

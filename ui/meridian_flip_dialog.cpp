@@ -58,7 +58,7 @@ MeridianFlipDialog::MeridianFlipDialog(int flipCase, QWidget* owner) : QDialog(o
     setWindowTitle(QStringLiteral("Meridian flip before positioning"));
     setFont(dialogFont());
     const DialogUnits du(font());
-    setFixedSize(du.size(192, 120));
+    placeDialog(this, du, 32, 32, 192, 120);
 
     const FlipTexts texts = textsFor(flipCase);
     label(this, du, "Positioning with Meridian flip", Qt::AlignHCenter, 4, 4, 184, 10);

@@ -24,6 +24,7 @@
 #include "gui_harness.h"
 #include "platform/port_catalogue.h"
 #include "ui/about_dialog.h"
+#include "ui/dialog_units.h"
 #include "ui/encoder_format_dialog.h"
 #include "ui/meridian_flip_dialog.h"
 
@@ -155,6 +156,35 @@ TEST_F(MainDialogTest, FreshStart) {
     // The window is fixed-size: the template's 456 x 236 units in the dialog font.
     EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
     EXPECT_GT(dialog->width(), dialog->height());
+}
+
+TEST_F(MainDialogTest, GeometryComesFromDialogUnits) {
+    const DialogUnits du(dialog->font());
+    // The dialog base units of the dialog font, computed as the templates' home system does.
+    const QFontMetrics metrics(dialog->font());
+    const int width52 = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    EXPECT_EQ(du.baseX(), (width52 / 26 + 1) / 2);
+    EXPECT_EQ(du.baseY(), metrics.height());
+    EXPECT_EQ(dialog->size(), du.size(456, 236));
+    EXPECT_EQ(dialog->font().pointSize(), 8);
+    struct Case {
+        int id;
+        int x, y, w, h;
+    };
+    const Case cases[] = {
+        {DlgMain::IdConnect, 200, 5, 50, 13},      {DlgMain::IdStatusLine, 4, 20, 306, 12},
+        {DlgMain::IdStop, 40, 60, 23, 19},         {DlgMain::IdLeft, 23, 60, 16, 19},
+        {DlgMain::IdSpeed, 6, 102, 92, 12},        {DlgMain::IdSaveSettings, 8, 200, 86, 25},
+        {DlgMain::IdDecCountsPerRev, 376, 72, 70, 12}, {DlgMain::IdDecOffset, 338, 125, 86, 12},
+        {DlgMain::IdDecDms, 336, 205, 70, 12},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(get(c.id)->geometry(), du.rect(c.x, c.y, c.w, c.h)) << c.id;
+    }
+    // Corners are mapped, so a control ends exactly where one starting at its right edge would begin.
+    EXPECT_EQ(du.rect(192, 181, 70, 12).right() + 1, du.toPixelsX(262));
+    EXPECT_EQ(du.rect(8, 120, 86, 14).bottom() + 1, du.toPixelsY(134));
 }
 
 TEST_F(MainDialogTest, ArrowBitmapsAreSolidTrianglesPointingTheirWay) {
