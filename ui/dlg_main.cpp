@@ -186,7 +186,7 @@ void DlgMain::buildControls() {
     placeControl(speed_, du, IdSpeed, 6, 102, 92, 12);
     speed_->setTickPosition(QSlider::TicksBelow);
     speed_->setTickInterval(1);
-    speed_->setPageStep(4);
+    speed_->setPageStep((kSpeedMax + 1) / 5);  // a fifth of the range, as trackbars page
 
     connect(button(this, du, IdEncoderFormat, "Encoder data format", 8, 120, 86, 14),
             &QPushButton::clicked, this, &DlgMain::onEncoderFormat);
