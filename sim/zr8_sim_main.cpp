@@ -229,12 +229,17 @@ int main(int argc, char** argv) {
     if (const int status = parseOptions(argc, argv, o); status != 0) return status < 0 ? 0 : status;
 
     // Signals are taken by sigtimedwait below, so the server thread (which
-    // inherits this mask) is never interrupted by them.
+    // inherits this mask) is never interrupted by them. A handler is set
+    // because an ignored signal (a shell's background job ignores SIGINT)
+    // would never reach sigtimedwait.
     sigset_t signals;
     sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGHUP);
+    struct sigaction action {};
+    action.sa_handler = [](int) {};
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&signals, sig);
+        sigaction(sig, &action, nullptr);
+    }
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     PtyServer server(o.config, o.faults);
