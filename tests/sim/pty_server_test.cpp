@@ -191,10 +191,10 @@ TEST(PtyServer, ClientsMayOpenAndCloseTheDeviceRepeatedly) {
 TEST(PtyServer, RepliesLeftUnreadAreLostWithTheLine) {
     // As on a serial line, a client that leaves without reading its reply
     // leaves nothing behind for the next one.
-    PtyServer server;
-    std::mutex mutex;
+    std::mutex mutex;  // outlive the server, whose thread calls the sink until it stops
     std::condition_variable changed;
     int gone = 0;
+    PtyServer server;
     server.setTraceSink([&](TraceDirection d, std::span<const uint8_t>) {
         if (d != TraceDirection::ClientGone) return;
         std::lock_guard lock(mutex);
