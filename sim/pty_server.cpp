@@ -112,7 +112,7 @@ struct PtyServer::Impl {
     void onFrame(std::span<const uint8_t> frame);
     void queueReply(const ReplyFrame& reply);
     bool flushQueue(Clock::time_point now);
-    int pollTimeout(Clock::time_point now) const;
+    int pollTimeout(Clock::time_point now, bool writable) const;
     void hangUp();
     void clientLeft();
 };
@@ -189,11 +189,11 @@ bool PtyServer::Impl::flushQueue(Clock::time_point now) {
     return true;
 }
 
-int PtyServer::Impl::pollTimeout(Clock::time_point now) const {
+int PtyServer::Impl::pollTimeout(Clock::time_point now, bool writable) const {
     auto until = Clock::time_point::max();
-    if (queueCount) until = std::min(until, queue[queueHead].due);
+    if (queueCount && writable) until = std::min(until, queue[queueHead].due);
     if (decoder.inFrame()) until = std::min(until, lastByte + kFrameGap);
-    if (hangUpArmed) until = std::min(until, hangUpAt);
+    if (hangUpArmed && queueCount == 0) until = std::min(until, hangUpAt);  // else the queue's own time
     if (until == Clock::time_point::max()) return -1;
     if (until <= now) return 0;
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
@@ -238,7 +238,8 @@ void PtyServer::Impl::run() {
         }
         pollfd fds[2] = {{master, POLLIN, 0}, {wake[0], POLLIN, 0}};
         if (queueCount && !writable) fds[0].events |= POLLOUT;
-        int timeout = pollTimeout(now);
+        // A blocked write waits for POLLOUT, not for the reply's due time.
+        int timeout = pollTimeout(now, writable);
         if (queueCount && !writable) timeout = timeout < 0 ? kIdleBackOffMs : std::min(timeout, kIdleBackOffMs);
         const int ready = ::poll(fds, 2, timeout);
         if (ready < 0 && errno != EINTR) return;
