@@ -33,7 +33,9 @@ General:
                          the file exists (it then wins over the configuration
                          options below), written by store settings (0x0D)
   --trace                print every frame: seconds since start, direction
-                         (in = to the controller, out = its reply), hex bytes
+                         (in = to the controller, out = its reply, skip =
+                         bytes that made no frame, closed = the client closed
+                         the port), hex bytes
   --time-scale X         run the mount X times faster than real time (default 1)
   -h, --help             show this text
 
@@ -65,6 +67,15 @@ Faults, for testing a client's error handling:
   --hang-up-after N      close the pseudo-terminal once N frames are answered
 
 Numbers may be decimal or 0x-prefixed hexadecimal.
+
+The mount: positions in microsteps; manual speeds in base-speed units (the
+base speed is the sidereal rate, the largest speed base x speed factor);
+positioning at the largest speed; tracking turns RA at the sidereal rate.
+
+Examples:
+  zr8-sim --link /tmp/zr8 --trace
+  zr8-sim --state ~/zr8-sim.state --ra-resolution 2764800 --ra-speed-factor 800
+  zr8-sim --link /tmp/zr8 --delay 300 --noise
 )";
 
 bool parseNumber(std::string_view text, long long lo, long long hi, long long& out) {
