@@ -608,7 +608,8 @@ TEST_F(MainDialogTest, MeridianFlipDialogForEveryCase) {
                 }
                 withoutEnabled = w->findChild<QPushButton*>(QStringLiteral("IDC_212"))->isEnabled();
                 // Enter in the read-only edit where the focus starts answers nothing.
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                EXPECT_EQ(w->focusWidget(), w->findChild<QLineEdit*>(QStringLiteral("IDC_200")));
+                QTest::keyClick(w->focusWidget(), Qt::Key_Return);
                 EXPECT_TRUE(w->isVisible());
                 if (QString::fromLatin1(answer) == QStringLiteral("escape")) {
                     QTest::keyClick(w, Qt::Key_Escape);
