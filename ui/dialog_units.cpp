@@ -3,6 +3,8 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QPalette>
 #include <QScreen>
 #include <QString>
 #include <QWidget>
@@ -56,6 +58,13 @@ void placeDialog(QWidget* dialog, const DialogUnits& units, int x, int y, int wi
     } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         dialog->move(screen->availableGeometry().topLeft() + offset);
     }
+}
+
+void markReadOnly(QWidget* edit) {
+    if (auto* lineEdit = qobject_cast<QLineEdit*>(edit)) lineEdit->setReadOnly(true);
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    edit->setPalette(palette);
 }
 
 QString controlName(int id) { return QStringLiteral("IDC_%1").arg(id); }

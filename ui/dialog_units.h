@@ -43,6 +43,10 @@ void placeControl(QWidget* widget, const DialogUnits& units, int x, int y, int w
 // owner's client area, or to the screen's work area when it has none.
 void placeDialog(QWidget* dialog, const DialogUnits& units, int x, int y, int width, int height);
 
+// A read-only edit shows the window's background, as such edits do in the
+// templates' home system, so the operator can tell what is editable.
+void markReadOnly(QWidget* edit);
+
 // Object name of a control with identifier `id`.
 QString controlName(int id);
 

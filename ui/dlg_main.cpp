@@ -75,7 +75,7 @@ QLabel* label(QWidget* parent, const DialogUnits& du, const char* text, Qt::Alig
 
 QLineEdit* readOnlyEdit(QWidget* parent, const DialogUnits& du, int id, int x, int y, int w, int h) {
     auto* e = new QLineEdit(parent);
-    e->setReadOnly(true);
+    markReadOnly(e);
     placeControl(e, du, id, x, y, w, h);
     return e;
 }

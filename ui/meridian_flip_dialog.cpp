@@ -37,7 +37,7 @@ FlipTexts textsFor(int flipCase) {
 QLineEdit* readOnlyEdit(QWidget* parent, const DialogUnits& du, int id, int x, int y, int w, int h,
                         const char* text) {
     auto* edit = new QLineEdit(QString::fromLatin1(text), parent);
-    edit->setReadOnly(true);
+    markReadOnly(edit);
     edit->setCursorPosition(0);
     placeControl(edit, du, id, x, y, w, h);
     return edit;

@@ -150,6 +150,14 @@ TEST_F(MainDialogTest, FreshStart) {
     for (int id : {DlgMain::IdUp, DlgMain::IdDown, DlgMain::IdLeft, DlgMain::IdRight}) {
         EXPECT_FALSE(get<QPushButton>(id)->icon().isNull()) << "arrow bitmap of " << id;
     }
+    // Only the two offsets are editable, and they look it.
+    for (auto* edit : dialog->findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const bool offset = edit == get(DlgMain::IdRaOffset) || edit == get(DlgMain::IdDecOffset);
+        EXPECT_EQ(edit->isReadOnly(), !offset) << edit->objectName().toStdString();
+        EXPECT_EQ(edit->palette().color(QPalette::Base) == edit->palette().color(QPalette::Window),
+                  !offset)
+            << edit->objectName().toStdString();
+    }
     // Disabled controls send nothing.
     for (int id : DlgMain::kControlList) click(id);
     EXPECT_EQ(link.calls, Calls{});
