@@ -154,7 +154,8 @@ TEST_F(MainDialogTest, FreshStart) {
     for (auto* edit : dialog->findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly)) {
         const bool offset = edit == get(DlgMain::IdRaOffset) || edit == get(DlgMain::IdDecOffset);
         EXPECT_EQ(edit->isReadOnly(), !offset) << edit->objectName().toStdString();
-        EXPECT_EQ(edit->palette().color(QPalette::Base) == edit->palette().color(QPalette::Window),
+        const QPalette& p = edit->palette();
+        EXPECT_EQ(p.color(QPalette::Active, QPalette::Base) == p.color(QPalette::Active, QPalette::Window),
                   !offset)
             << edit->objectName().toStdString();
     }
