@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/main_dlg_callback.h"
+#include "app/sky_time.h"
 #include "app/wm_user_sender.h"
 #include "link/zr6_control.h"
 
@@ -223,11 +224,17 @@ TEST(AppModel, ConnectForwardsPortAndBaudWhenLinked) {
     EXPECT_EQ(link.connects, want);
 }
 
-TEST(AppModel, LocalSiderealTimeLiesOneDayFromTheLongitudeOffset) {
+TEST(AppModel, LocalSiderealTimeIsGreenwichTimeNowPlusTheLongitude) {
     const AppModel model;
     const long double lst = model.localSiderealTime();
     EXPECT_GE(lst, 1.3L);
     EXPECT_LT(lst, 25.3L);
+    // Within a few seconds of the clock read here, unless 24 h were crossed between the two.
+    const long double greenwich = localSiderealTimeAt(currentUtcTime(), 0.0);
+    const long double difference = lst - greenwich;
+    if (difference > -20.0L) {
+        EXPECT_NEAR(static_cast<double>(difference), 19.5 / 15.0, 5.0 / 3600.0);
+    }
 }
 
 // Notifications come from another thread while dispatch runs on this one: every
