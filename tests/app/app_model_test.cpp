@@ -232,7 +232,7 @@ TEST(AppModel, LocalSiderealTimeIsGreenwichTimeNowPlusTheLongitude) {
     // Within a few seconds of the clock read here, unless 24 h were crossed between the two.
     const long double greenwich = localSiderealTimeAt(currentUtcTime(), 0.0);
     const long double difference = lst - greenwich;
-    if (difference > -20.0L) {
+    if (difference < 20.0L) {
         EXPECT_NEAR(static_cast<double>(difference), 19.5 / 15.0, 5.0 / 3600.0);
     }
 }
