@@ -433,6 +433,41 @@ TEST(LinkEndToEnd, DeviceLossIsReportedOnceAndClosesThePort) {
     ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotOpenPort));
 }
 
+// The program's simulator entry: the catalogue starts the simulator when the
+// link resolves the entry's number, and connect opens what it gives.
+TEST(LinkEndToEnd, SimulatorEntryStartsTheSimulatorOnConnect) {
+    for (const bool starts : {true, false}) {
+        sim::PtyServer simulator;
+        PortCatalogue ports(PortCatalogue::DeviceScanner{});
+        ports.setSimulator([&](std::string& devicePath, std::string& error) {
+            if (!starts) {
+                error = "no pseudo-terminals left";
+                return false;
+            }
+            if (!simulator.running() && !simulator.start(&error)) return false;
+            devicePath = simulator.slavePath();
+            return true;
+        });
+        ASSERT_EQ(ports.entries().size(), 1u);
+        FixedClock clock;
+        Recorder recorder;
+        HeartBeat heartBeat(20);
+        CommControl comm(recorder, clock, defaultFormat(), ports);
+        heartBeat.setListener(&comm);
+        heartBeat.start();
+        comm.connect(ports.entries().front().number, 9600);
+        if (starts) {
+            EXPECT_TRUE(recorder.waitForStatus(StatusConnected));
+        } else {
+            ASSERT_TRUE(recorder.waitForStatus(StatusCannotOpenPort));
+            EXPECT_NE(ports.lastError().text().find("no pseudo-terminals left"), std::string::npos);
+        }
+        heartBeat.clearListener();
+        comm.shutdown();
+        heartBeat.stop();
+    }
+}
+
 TEST(LinkEndToEnd, ShutdownWhileConnecting) {
     Link link;
     link.comm().connect(link.simNumber(), 115200);
