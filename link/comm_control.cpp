@@ -17,9 +17,9 @@ CommControl::CommControl(iNotificationListener& listener, const iSkyClock& clock
 
 CommControl::~CommControl() { shutdown(); }
 
-void CommControl::post(const uint8_t* message, size_t length) {
+void CommControl::post(const uint8_t* message, size_t length, const WaitableEvent* giveUp) {
     std::lock_guard guard(pipeLock_);
-    pipe_.write(message, length);
+    pipe_.write(message, length, giveUp);
 }
 
 void CommControl::onHeartBeat() {
@@ -148,7 +148,11 @@ bool CommControl::openPort(uint8_t portNumber, uint32_t baudRate) {
 }
 
 void CommControl::startReader() {
-    if (!port_.isOpen() || readerThread_.joinable()) return;
+    if (!port_.isOpen()) return;
+    if (readerThread_.joinable()) {  // one that ended by itself and was never awaited
+        readerStop_.set();
+        readerThread_.join();
+    }
     readerStop_.reset();
     readerThread_ = std::thread([this] { readerLoop(); });
 }
@@ -181,7 +185,7 @@ void CommControl::readerLoop() {
                 return;
             case SerialPort::ReadOutcome::Lost:
                 // Said once; the worker closes the port, which joins this thread.
-                post(kPortLostMessage, sizeof kPortLostMessage);
+                post(kPortLostMessage, sizeof kPortLostMessage, &readerStop_);
                 return;
         }
     }
@@ -192,7 +196,7 @@ void CommControl::forwardToPipe(const uint8_t* bytes, size_t count) {
     while (count > 0) {
         const size_t length = buildSerialDataMessage(message, bytes, count);
         if (length < 2) return;
-        post(message, length);
+        post(message, length, &readerStop_);
         bytes += length - 1;
         count -= length - 1;
     }

@@ -91,7 +91,9 @@ private:
     bool writePort(const uint8_t* bytes, int length) override;
     void pause(int milliseconds) override;
 
-    void post(const uint8_t* message, size_t length);
+    // `giveUp`: the reader's stop event, so that a reader waiting for room in
+    // a full pipe cannot hold up closePort, which waits for it.
+    void post(const uint8_t* message, size_t length, const WaitableEvent* giveUp = nullptr);
     void workerLoop();
     void readerLoop();
     void forwardToPipe(const uint8_t* bytes, size_t count);

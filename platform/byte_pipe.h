@@ -28,9 +28,9 @@ public:
     bool valid() const { return readEnd_ != kNoHandle && writeEnd_ != kNoHandle; }
 
     // Writes `count` bytes (at most kMaxAtomicWrite) in one piece. While the
-    // pipe is full it waits for the reader, until releaseWriters() is called.
-    // False when the bytes were not written.
-    bool write(const uint8_t* bytes, size_t count);
+    // pipe is full it waits for the reader, until releaseWriters() is called
+    // or `giveUp` (if given) is set. False when the bytes were not written.
+    bool write(const uint8_t* bytes, size_t count, const WaitableEvent* giveUp = nullptr);
 
     // Makes waiting and later writes give up, so no writer can hang once the
     // reader has gone away.

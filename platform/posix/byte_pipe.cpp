@@ -26,19 +26,21 @@ BytePipe::~BytePipe() {
     if (writeEnd_ != kNoHandle) ::close(static_cast<int>(writeEnd_));
 }
 
-bool BytePipe::write(const uint8_t* bytes, size_t count) {
+bool BytePipe::write(const uint8_t* bytes, size_t count, const WaitableEvent* giveUp) {
     if (!valid() || count == 0 || count > kMaxAtomicWrite) return false;
     const int fd = static_cast<int>(writeEnd_);
     for (;;) {
-        if (released_.isSet()) return false;
+        if (released_.isSet() || (giveUp != nullptr && giveUp->isSet())) return false;
         const ssize_t written = ::write(fd, bytes, count);
         if (written == static_cast<ssize_t>(count)) return true;
         if (written >= 0) return false;  // cannot happen below PIPE_BUF
         if (errno == EINTR) continue;
         if (errno != EAGAIN) return false;
-        pollfd waits[2] = {{fd, POLLOUT, 0},
-                           {static_cast<int>(released_.nativeHandle()), POLLIN, 0}};
-        if (::poll(waits, 2, -1) < 0 && errno != EINTR) return false;
+        pollfd waits[3] = {{fd, POLLOUT, 0},
+                           {static_cast<int>(released_.nativeHandle()), POLLIN, 0},
+                           {giveUp != nullptr ? static_cast<int>(giveUp->nativeHandle()) : -1,
+                            POLLIN, 0}};
+        if (::poll(waits, 3, -1) < 0 && errno != EINTR) return false;
     }
 }
 

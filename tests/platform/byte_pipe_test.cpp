@@ -96,6 +96,20 @@ TEST(BytePipe, ReleaseLetsWritersOfAFullPipeGo) {
     EXPECT_FALSE(pipe.write(message, sizeof message));
 }
 
+// A writer can also be let go on its own, by its give-up event.
+TEST(BytePipe, GiveUpLetsOneWriterOfAFullPipeGo) {
+    BytePipe pipe;
+    WaitableEvent giveUp;
+    const uint8_t message[32] = {0x9F};
+    std::thread writer([&] {
+        while (pipe.write(message, sizeof message, &giveUp)) {
+        }
+    });
+    giveUp.set();
+    writer.join();
+    EXPECT_FALSE(pipe.write(message, sizeof message, &giveUp));
+}
+
 // Messages written by several threads at once arrive whole, never torn.
 TEST(BytePipe, ConcurrentMessagesStayWhole) {
     BytePipe pipe;
