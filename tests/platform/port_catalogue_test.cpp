@@ -182,12 +182,13 @@ TEST(PortCatalogue, ListingResolvingAndRefreshingAtOnce) {
         done = true;
     });
     size_t listed = 0;
-    while (!done) {
+    int rounds = 0;
+    do {
         ports.refresh();
         listed += ports.entries().size();
         ports.addDevicePath("/dev/ttyS0");
         (void)ports.lastError();
-    }
+    } while (!done || ++rounds < 50);
     worker.join();
     EXPECT_GT(listed, 0u);
     EXPECT_EQ(ports.entries().size(), 4u);
