@@ -29,7 +29,7 @@ uint8_t numberOf(const PortCatalogue& ports, const std::string& path) {
 
 TEST(PortCatalogue, ListsDetectedThenEnteredThenSimulatorWithNumbers) {
     FakeSystem system;
-    *system.devices = {{"/dev/ttyACM0", "ZR8 USB (Velmora)"}, {"/dev/ttyUSB0", "FT232R USB UART"}};
+    *system.devices = {{"/dev/ttyACM0", "ZR8 USB serial"}, {"/dev/ttyUSB0", "FT232R USB UART"}};
     PortCatalogue ports(system.scanner());
     ports.setSimulator([](std::string&, std::string&) { return false; });
     const uint8_t entered = ports.addDevicePath("/dev/pts/9");
@@ -38,7 +38,7 @@ TEST(PortCatalogue, ListsDetectedThenEnteredThenSimulatorWithNumbers) {
     ASSERT_EQ(list.size(), 4u);
     EXPECT_EQ(list[0].devicePath, "/dev/ttyACM0");
     EXPECT_EQ(list[0].kind, PortKind::Detected);
-    EXPECT_EQ(list[0].label(), "/dev/ttyACM0 - ZR8 USB (Velmora)");
+    EXPECT_EQ(list[0].label(), "/dev/ttyACM0 - ZR8 USB serial");
     EXPECT_EQ(list[1].devicePath, "/dev/ttyUSB0");
     EXPECT_EQ(list[2].devicePath, "/dev/pts/9");
     EXPECT_EQ(list[2].kind, PortKind::Entered);
