@@ -309,6 +309,21 @@ TEST(LinkEndToEnd, EveryRequestsFrameArrivesIntact) {
     EXPECT_EQ(link.sim().snapshot().framesIgnored, 0u);
 }
 
+// Replies cut into single bytes, or preceded by stray bytes, still make
+// whole readings: the reader forwards what it gets, the worker reassembles.
+TEST(LinkEndToEnd, FragmentedAndNoisyRepliesStillConnectAndRead) {
+    for (const bool byteByByte : {true, false}) {
+        sim::FaultConfig faults;
+        faults.byteByByte = byteByByte;
+        faults.noise = !byteByByte;
+        Link link(faults);
+        ASSERT_TRUE(link.connect()) << (byteByByte ? "byte by byte" : "noise");
+        link.comm().readEncoders(0);
+        EXPECT_TRUE(link.recorder().waitForPositions(1));
+        EXPECT_EQ(link.recorder().mount().raGearRatio, link.sim().snapshot().settings.ra.gearRatio);
+    }
+}
+
 TEST(LinkEndToEnd, ConnectTwiceIsRefusedAndKeepsThePort) {
     Link link;
     ASSERT_TRUE(link.connect());
