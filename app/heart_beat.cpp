@@ -1,6 +1,7 @@
 #include "app/heart_beat.h"
 
 #include <chrono>
+#include <system_error>
 
 namespace zr8 {
 
@@ -24,7 +25,11 @@ void HeartBeat::start() {
         std::lock_guard guard(stopLock_);
         if (stopRequested_) return;  // never restarted once stopped
     }
-    thread_ = std::thread([this] { run(); });
+    try {
+        thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
+        // No thread, no ticks: the link's time-outs then never run out.
+    }
 }
 
 void HeartBeat::stop() {

@@ -1,5 +1,7 @@
 #include "link/comm_control.h"
 
+#include <system_error>
+
 #include "link/link_engine.h"
 #include "link/request_message.h"
 
@@ -11,8 +13,12 @@ CommControl::CommControl(iNotificationListener& listener, const iSkyClock& clock
       engine_(std::make_unique<LinkEngine>(listener, static_cast<iLinkTransport&>(*this), clock,
                                            initialFormat)) {
     if (!pipe_.valid() || !workerQuit_.valid() || !readerStop_.valid()) return;
-    workerThread_ = std::thread([this] { workerLoop(); });
-    workerStarted_ = true;
+    try {
+        workerThread_ = std::thread([this] { workerLoop(); });
+        workerStarted_ = true;
+    } catch (const std::system_error&) {
+        // No thread: the link executes and reports nothing, as with no pipe.
+    }
 }
 
 CommControl::~CommControl() { shutdown(); }
@@ -154,7 +160,11 @@ void CommControl::startReader() {
         readerThread_.join();
     }
     readerStop_.reset();
-    readerThread_ = std::thread([this] { readerLoop(); });
+    try {
+        readerThread_ = std::thread([this] { readerLoop(); });
+    } catch (const std::system_error&) {
+        // Nothing is received; the connect sequence times out with its status.
+    }
 }
 
 void CommControl::closePort() {
