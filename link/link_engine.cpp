@@ -312,6 +312,7 @@ int32_t LinkEngine::feedReplyBytes(const uint8_t* bytes, size_t count) {
     // A later reply in the same chunk must not hide a finished connect
     // sequence or a rejection from the worker.
     int32_t result = ResultNone;
+    if (count > 0) quietTicks_ = 0;
     while (count > 0) {
         bool completed = false;
         const size_t used = assembler_.feed(bytes, count, completed);
@@ -461,6 +462,15 @@ void LinkEngine::decodeEncoderReading(const uint8_t* frame) {
 }
 
 int32_t LinkEngine::onTick() {
+    // A reply cut short on the line is dropped after a pause that no whole
+    // reply has; otherwise the next reply's bytes would complete it and be
+    // taken for its data.
+    if (!assembler_.inFrame()) {
+        quietTicks_ = 0;
+    } else if (++quietTicks_ >= kReplyGapTicks) {
+        assembler_.reset();
+        quietTicks_ = 0;
+    }
     if (connectTimeoutTicks_ > 0) {
         --connectTimeoutTicks_;
         // Every step of the connect sequence is covered, the last query and

@@ -56,6 +56,8 @@ enum LinkResult : int32_t {
 
 inline constexpr int32_t kConnectTimeoutTicks = 40;
 inline constexpr int32_t kIdentifyDelayTicks = 2;
+// A reply that has stopped arriving for this many ticks is given up.
+inline constexpr int32_t kReplyGapTicks = 3;
 inline constexpr int32_t kPollDelayTicks = 8;
 inline constexpr int kConnectPauseMs = 500;
 
@@ -156,6 +158,7 @@ private:
 
     int32_t connectTimeoutTicks_ = 0;
     int32_t delayTicks_ = 0;
+    int32_t quietTicks_ = 0;  // ticks since the last reply byte, while a reply is half received
     int32_t linkState_ = LinkNeverConnected;
     int32_t nextState_ = LinkIdle;
     bool portOpen_ = false;

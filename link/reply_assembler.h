@@ -27,6 +27,8 @@ public:
 
     // Back to hunting for a start byte.
     void reset() { state_ = 0; }
+    // A frame has begun and is not complete yet.
+    bool inFrame() const { return state_ != 0; }
 
 private:
     void complete();

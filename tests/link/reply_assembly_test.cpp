@@ -137,6 +137,31 @@ TEST(ReplyDecoding, ShortReadingDoesNotReuseAnEarlierFramesBytes) {
     EXPECT_EQ(h.engine.positions().decRaw, 0u);
 }
 
+// A reply whose tail never comes must not be completed by the next reply's
+// bytes: that would publish a reading made of two frames.
+TEST(ReplyDecoding, ReplyCutShortOnTheLineIsDroppedAfterAPause) {
+    const Bytes full = encoderReply(0x00C0FFEE, 0x01020304);
+    const Bytes cut(full.begin(), full.begin() + 6);
+    {
+        ReadingLink h;  // a pause shorter than the gap keeps the frame
+        h.reply(cut);
+        h.tick(kReplyGapTicks - 1);
+        h.reply(Bytes(full.begin() + 6, full.end()));
+        EXPECT_EQ(h.take(), Lines{"positions"});
+        EXPECT_EQ(h.engine.positions().raRaw, 0x00C0FFEEu);
+    }
+    {
+        ReadingLink h;
+        h.reply(cut);
+        h.tick(kReplyGapTicks);
+        h.request(buildReadEncodersMessage, 0);
+        h.reply(encoderReply(7, 8));
+        EXPECT_EQ(h.take(), (Lines{"frame AA 02 7A 01", "positions"}));
+        EXPECT_EQ(h.engine.positions().raRaw, 7u);
+        EXPECT_EQ(h.engine.positions().decRaw, 8u);
+    }
+}
+
 TEST(ReplyDecoding, ShortPollReplyIsNotTakenForAMovingAxis) {
     LinkHarness h;
     h.clock.hours = 10.0L;
