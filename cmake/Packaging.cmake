@@ -11,15 +11,22 @@ if(TARGET zr8-setup)
   install(FILES resources/zr8-setup.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Under the package's name, where the packaging tools look for it.
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-setup)
 
 set(CPACK_PACKAGE_NAME zr8-setup)
 set(CPACK_PACKAGE_VENDOR "zr8-setup developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Setup tool for the ZR8 telescope-mount controller and its encoders")
+set(CPACK_PACKAGE_DESCRIPTION "zr8-setup connects to the ZR8 mount controller over a serial port, \
+reads its configuration and both encoders, sets the encoder data format and calibration, \
+reverses the motors, moves the mount by hand, switches tracking and stores the settings \
+in the controller. zr8-sim plays a ZR8 on a pseudo-terminal for trying the tool without one.")
 set(CPACK_PACKAGE_CONTACT "zr8-setup developers <zr8-setup@users.noreply.invalid>")
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The debug information of RelWithDebInfo builds stays out of the package.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)
