@@ -175,7 +175,8 @@ void CommControl::closePort() {
 
 bool CommControl::writePort(const uint8_t* bytes, int length) {
     if (length <= 0) return false;
-    return port_.write(bytes, static_cast<size_t>(length), kWriteTimeoutMs);
+    // Shutdown cuts a write to a stalled device short, as it does the pause.
+    return port_.write(bytes, static_cast<size_t>(length), kWriteTimeoutMs, &workerQuit_);
 }
 
 void CommControl::pause(int milliseconds) {

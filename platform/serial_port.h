@@ -35,8 +35,10 @@ public:
 
     // Writes all bytes, waiting at most `timeoutMs` for the driver to take
     // them; true when it took them all in time. Bytes not taken by then are
-    // dropped, nothing stays pending after the call.
-    bool write(const uint8_t* bytes, size_t count, int timeoutMs);
+    // dropped, nothing stays pending after the call. The wait also ends when
+    // `giveUp` (if given) is set, so a stalled device cannot hold up a close.
+    bool write(const uint8_t* bytes, size_t count, int timeoutMs,
+               const WaitableEvent* giveUp = nullptr);
 
     enum class ReadOutcome { Data, Stopped, Lost };
 

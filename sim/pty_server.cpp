@@ -236,7 +236,9 @@ void PtyServer::Impl::run() {
             hangUp();
             return;
         }
-        pollfd fds[2] = {{master, POLLIN, 0}, {wake[0], POLLIN, 0}};
+        // A stalled controller takes no more bytes; hang-ups still show.
+        const bool stalled = faults.stallReadsAfterFrames > 0 && framesSeen >= faults.stallReadsAfterFrames;
+        pollfd fds[2] = {{master, static_cast<short>(stalled ? 0 : POLLIN), 0}, {wake[0], POLLIN, 0}};
         if (queueCount && !writable) fds[0].events |= POLLOUT;
         // A blocked write waits for POLLOUT, not for the reply's due time.
         int timeout = pollTimeout(now, writable);

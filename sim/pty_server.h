@@ -36,6 +36,8 @@ struct FaultConfig {
     bool noise = false;           // a few bytes other than 0x55 before every reply
     int truncateReplyNumber = 0;  // 0 = none; cut the Nth reply short (1 = the first)
     int hangUpAfterFrames = 0;    // 0 = never; close the pty once N frames are answered
+    int stallReadsAfterFrames = 0;  // 0 = never; read nothing more once N frames arrived, so
+                                    // the client's writes back up and finally block
 };
 
 // ClientGone: the last client closed the slave (unread replies were dropped).

@@ -132,7 +132,8 @@ void SerialPort::close() {
     ::close(fd);  // also drops the advisory lock
 }
 
-bool SerialPort::write(const uint8_t* bytes, size_t count, int timeoutMs) {
+bool SerialPort::write(const uint8_t* bytes, size_t count, int timeoutMs,
+                       const WaitableEvent* giveUp) {
     if (handle_ == kNoHandle) return false;
     const int fd = static_cast<int>(handle_);
     using Clock = std::chrono::steady_clock;
@@ -148,10 +149,14 @@ bool SerialPort::write(const uint8_t* bytes, size_t count, int timeoutMs) {
         if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return false;
-        pollfd entry{fd, POLLOUT, 0};
-        const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
+        if (giveUp != nullptr && giveUp->isSet()) return false;
+        pollfd entries[2] = {{fd, POLLOUT, 0},
+                             {giveUp != nullptr ? static_cast<int>(giveUp->nativeHandle()) : -1,
+                              POLLIN, 0}};
+        const int ready = ::poll(entries, 2, static_cast<int>(left.count()));
         if (ready < 0 && errno != EINTR) return false;
-        if (ready > 0 && (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return false;
+        if (ready > 0 && (entries[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return false;
+        if (ready > 0 && entries[1].revents != 0) return false;
     }
     return true;
 }

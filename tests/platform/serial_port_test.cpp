@@ -192,6 +192,25 @@ TEST(SerialPort, WriteGivesUpWhenTheLineDoesNotTakeTheBytes) {
     EXPECT_FALSE(accepted);
 }
 
+// Closing the program must not wait out a write to a device that stopped
+// taking bytes.
+TEST(SerialPort, WriteToAFullLineEndsWhenToldToGiveUp) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    SerialPort port;
+    PortError error;
+    ASSERT_TRUE(port.open(pty.slave().c_str(), 115200, error));
+    std::vector<uint8_t> block(4096, 0x5A);
+    while (port.write(block.data(), block.size(), 20)) {
+    }
+    WaitableEvent giveUp;
+    std::thread setter([&] { giveUp.set(); });
+    // Far longer than the test may take: only the event can end it early.
+    EXPECT_FALSE(port.write(block.data(), block.size(), 60'000, &giveUp));
+    setter.join();
+    EXPECT_FALSE(port.write(block.data(), 1, 60'000, &giveUp));  // already set: no wait at all
+}
+
 TEST(SerialPort, CloseTwiceAndUseAfterCloseAreHarmless) {
     Pty pty;
     ASSERT_TRUE(pty.ok());

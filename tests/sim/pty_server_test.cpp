@@ -282,6 +282,20 @@ TEST(PtyServerFaults, SilentNeverAnswers) {
     EXPECT_EQ(server.repliesSent(), 0u);
 }
 
+TEST(PtyServerFaults, StalledReadsBackUpTheClientsWrites) {
+    FaultConfig faults;
+    faults.stallReadsAfterFrames = 1;
+    PtyServer server({}, faults);
+    ASSERT_TRUE(server.start());
+    SerialClient client(server.slavePath());
+    EXPECT_EQ(exchange(client, kIdentify, 7), kIdentifyReply);  // answered, then no more reading
+    bool blocked = false;
+    for (int i = 0; i < 100'000 && !blocked; ++i) blocked = !client.send(kIdentify);
+    EXPECT_TRUE(blocked) << "the line never filled up";
+    EXPECT_EQ(server.receivedFrames().size(), 1u);
+    EXPECT_EQ(server.repliesSent(), 1u);
+}
+
 TEST(PtyServerFaults, WrongIdentifyKeepsTheLengthButNotTheCommandByte) {
     FaultConfig faults;
     faults.wrongIdentify = true;
