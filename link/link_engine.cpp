@@ -192,6 +192,12 @@ void LinkEngine::dispatchRequest(const uint8_t* message, size_t length) {
         listener_.onStatus(StatusNotConnectedYet);
         return;
     }
+    // The operator asks again after a reply stopped short: its remains
+    // must not swallow the new answer.
+    if (assembler_.inFrame() && quietTicks_ > 0) {
+        assembler_.reset();
+        quietTicks_ = 0;
+    }
     const uint8_t* arg = m + 2;
     switch (static_cast<LinkRequest>(m[1])) {
     case LinkRequest::StoreSettings:

@@ -151,14 +151,22 @@ TEST(ReplyDecoding, ReplyCutShortOnTheLineIsDroppedAfterAPause) {
         EXPECT_EQ(h.engine.positions().raRaw, 0x00C0FFEEu);
     }
     {
+        ReadingLink h;  // a request in the middle of a reply keeps it
+        h.reply(cut);
+        h.request(buildReadEncodersMessage, 0);
+        h.reply(Bytes(full.begin() + 6, full.end()));
+        EXPECT_EQ(h.take(), (Lines{"frame AA 02 7A 01", "positions"}));
+        EXPECT_EQ(h.engine.positions().raRaw, 0x00C0FFEEu);
+    }
+    for (const int32_t ticks : {1, kReplyGapTicks}) {  // asked again after a pause, or a long pause
         ReadingLink h;
         h.reply(cut);
-        h.tick(kReplyGapTicks);
+        h.tick(ticks);
         h.request(buildReadEncodersMessage, 0);
         h.reply(encoderReply(7, 8));
         EXPECT_EQ(h.take(), (Lines{"frame AA 02 7A 01", "positions"}));
-        EXPECT_EQ(h.engine.positions().raRaw, 7u);
-        EXPECT_EQ(h.engine.positions().decRaw, 8u);
+        EXPECT_EQ(h.engine.positions().raRaw, 7u) << ticks;
+        EXPECT_EQ(h.engine.positions().decRaw, 8u) << ticks;
     }
 }
 
