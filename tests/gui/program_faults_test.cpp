@@ -1,0 +1,306 @@
+// The whole program against a misbehaving controller: the operator picks the
+// faulty device through "Other device...", sees the right status and the
+// right controls, the window keeps answering while the link waits, and a
+// connect to the built-in simulated controller afterwards works. Also: a
+// storm of clicks while connected, and closing the program while the link
+// is busy.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QSlider>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gui_harness.h"
+#include "link/manual_move.h"
+#include "platform/port_catalogue.h"
+#include "sim/pty_server.h"
+#include "ui/dlg_main.h"
+#include "ui/start_up.h"
+
+namespace zr8::ui {
+namespace {
+
+using gui_test::clickChild;
+using gui_test::onNextModal;
+using gui_test::waitUntil;
+using Bytes = std::vector<uint8_t>;
+
+constexpr int kWaitMs = 10000;
+
+DlgMain* mainDialog() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* d = qobject_cast<DlgMain*>(w); d != nullptr && d->isVisible()) return d;
+    }
+    return nullptr;
+}
+
+template <typename T = QWidget>
+T* control(DlgMain* d, int id) {
+    return d->findChild<T*>(QStringLiteral("IDC_%1").arg(id), Qt::FindDirectChildrenOnly);
+}
+
+QString text(DlgMain* d, int id) { return control<QLineEdit>(d, id)->text(); }
+QString status(DlgMain* d) { return text(d, DlgMain::IdStatusLine); }
+bool click(DlgMain* d, int id) { return clickChild(d, QStringLiteral("IDC_%1").arg(id)); }
+
+// Every control that waits for a configuration is enabled (true) or none is (false).
+bool controlsEnabled(DlgMain* d, bool enabled) {
+    for (int id : DlgMain::kControlList) {
+        if (control(d, id)->isEnabled() != enabled) return false;
+    }
+    return true;
+}
+
+bool showsStatus(DlgMain* d, const char* expected, int timeoutMs = kWaitMs) {
+    return waitUntil([&] { return status(d) == QLatin1String(expected); }, timeoutMs);
+}
+
+void chooseSimulator(DlgMain* d) {
+    auto* list = control<QComboBox>(d, DlgMain::IdPortList);
+    const int index = list->findText(QString::fromLatin1(PortCatalogue::kSimulatorDescription));
+    ASSERT_GE(index, 0);
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
+// Types `path` into "Other device...", as the operator does for a device the
+// scan did not find.
+void chooseDevice(DlgMain* d, const std::string& path) {
+    auto* list = control<QComboBox>(d, DlgMain::IdPortList);
+    onNextModal([&](QWidget* w) {
+        auto* input = qobject_cast<QInputDialog*>(w);
+        ASSERT_NE(input, nullptr);
+        input->setTextValue(QString::fromStdString(path));
+        input->accept();
+    }, d);
+    emit list->activated(list->count() - 1);
+    ASSERT_EQ(list->currentText(), QString::fromStdString(path));
+}
+
+// Every text the status line showed, in order.
+class StatusLog {
+public:
+    explicit StatusLog(DlgMain* d) {
+        QObject::connect(control<QLineEdit>(d, DlgMain::IdStatusLine), &QLineEdit::textChanged,
+                         &context_, [this](const QString& t) { texts.push_back(t.toStdString()); });
+    }
+    std::vector<std::string> texts;
+
+private:
+    QObject context_;
+};
+
+// Measures how long the event loop ever went without running a 10 ms timer.
+class Responsiveness {
+public:
+    Responsiveness() {
+        clock_.start();
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.elapsed();
+            longestGapMs = std::max(longestGapMs, now - last_);
+            last_ = now;
+            ++fired;
+        });
+        timer_.start();
+    }
+    int fired = 0;
+    qint64 longestGapMs = 0;
+
+private:
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    QTimer timer_;
+};
+
+// The window answers a click while the link is busy: the baud box toggles
+// and toggles back.
+void expectAnswersClicks(DlgMain* d) {
+    auto* baud = control<QCheckBox>(d, DlgMain::IdBaud115200);
+    const bool before = baud->isChecked();
+    ASSERT_TRUE(click(d, DlgMain::IdBaud115200));
+    EXPECT_NE(baud->isChecked(), before);
+    ASSERT_TRUE(click(d, DlgMain::IdBaud115200));
+    EXPECT_EQ(baud->isChecked(), before);
+}
+
+// Runs the program; `script` runs once its window is up, inside its loop.
+// The window is closed afterwards if the script left it open.
+int runWith(const std::function<void(DlgMain*)>& script) {
+    bool ran = false;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        DlgMain* d = mainDialog();
+        if (d == nullptr || ran) return;
+        ran = true;
+        poll.stop();
+        script(d);
+        if (mainDialog() == d) d->close();
+    });
+    poll.start();
+    const int result = runProgram();
+    EXPECT_TRUE(ran);
+    return result;
+}
+
+constexpr const char* kOpening = "Opening port, please wait...";
+constexpr const char* kConnecting = "Connecting...";
+constexpr const char* kConnected = "Connection established.";
+
+// Reads until the reading fields show words, asking again now and then as an
+// operator would when nothing comes.
+bool readUntilShown(DlgMain* d) {
+    control<QLineEdit>(d, DlgMain::IdRaRaw)->clear();
+    QElapsedTimer sinceAsked;
+    sinceAsked.start();
+    click(d, DlgMain::IdReadEncoders);
+    return waitUntil([&] {
+        if (sinceAsked.elapsed() > 400) {
+            click(d, DlgMain::IdReadEncoders);
+            sinceAsked.restart();
+        }
+        return !text(d, DlgMain::IdRaRaw).isEmpty();
+    }, kWaitMs);
+}
+
+void expectReadingOf(DlgMain* d, const sim::PtyServer& controller) {
+    const sim::MountSnapshot mount = controller.snapshot();
+    EXPECT_EQ(text(d, DlgMain::IdRaRaw), QString::number(mount.ra.encoderWord));
+    EXPECT_EQ(text(d, DlgMain::IdDecRaw), QString::number(mount.dec.encoderWord));
+}
+
+struct GuiFaultCase {
+    const char* name;
+    sim::FaultConfig faults;
+    // What the status line shows from Connect on, in order.
+    std::vector<std::string> statuses;
+    bool controlsEnabled;
+    // Run once the last status shows; may add statuses of its own.
+    std::function<void(DlgMain*, sim::PtyServer&)> then;
+};
+
+void PrintTo(const GuiFaultCase& c, std::ostream* out) { *out << c.name; }
+
+sim::FaultConfig fault(void (*set)(sim::FaultConfig&)) {
+    sim::FaultConfig f;
+    set(f);
+    return f;
+}
+
+const std::vector<GuiFaultCase>& guiFaultCases() {
+    static const std::vector<GuiFaultCase> cases = {
+        // The operator gives up on a controller that does not answer.
+        {"Silence", fault([](auto& f) { f.silent = true; }), {kOpening, kConnecting, "Connection closed"},
+         false,
+         nullptr},
+        {"WrongIdentify", fault([](auto& f) { f.wrongIdentify = true; }),
+         {kOpening, kConnecting, "Error: Not supported device"}, false, nullptr},
+        {"DelayedReplies", fault([](auto& f) { f.replyDelayMs = 80; }),
+         {kOpening, kConnecting, kConnected}, true,
+         [](DlgMain* d, sim::PtyServer& c) {
+             ASSERT_TRUE(readUntilShown(d));
+             expectReadingOf(d, c);
+         }},
+        {"ByteByByte", fault([](auto& f) { f.byteByByte = true; }), {kOpening, kConnecting, kConnected},
+         true,
+         [](DlgMain* d, sim::PtyServer& c) {
+             ASSERT_TRUE(readUntilShown(d));
+             expectReadingOf(d, c);
+         }},
+        {"Noise", fault([](auto& f) { f.noise = true; }), {kOpening, kConnecting, kConnected}, true,
+         [](DlgMain* d, sim::PtyServer& c) {
+             ASSERT_TRUE(readUntilShown(d));
+             expectReadingOf(d, c);
+         }},
+        // The first reading is cut short; the one the operator asks for next
+        // must be the controller's, not a mix of two replies.
+        {"TruncatedReading", fault([](auto& f) { f.truncateReplyNumber = 8; }),
+         {kOpening, kConnecting, kConnected}, true,
+         [](DlgMain* d, sim::PtyServer& c) {
+             ASSERT_TRUE(readUntilShown(d));
+             EXPECT_GE(c.repliesSent(), 9u);
+             expectReadingOf(d, c);
+         }},
+        {"HangUp", fault([](auto& f) { f.hangUpAfterFrames = 8; }), {kOpening, kConnecting, kConnected},
+         true,
+         [](DlgMain* d, sim::PtyServer&) {
+             ASSERT_TRUE(click(d, DlgMain::IdReadEncoders));
+             ASSERT_TRUE(showsStatus(d, "Error: Connection to the device lost."));
+             ASSERT_TRUE(click(d, DlgMain::IdReadEncoders));
+             EXPECT_TRUE(showsStatus(d, "Error: Not connected yet"));
+             EXPECT_TRUE(controlsEnabled(d, true));  // nothing is disabled again
+         }},
+    };
+    return cases;
+}
+
+class ProgramFaults : public ::testing::TestWithParam<GuiFaultCase> {};
+
+TEST_P(ProgramFaults, StatusControlsResponsivenessAndTheNextConnect) {
+    const GuiFaultCase& c = GetParam();
+    sim::PtyServer faulty({}, c.faults);
+    ASSERT_TRUE(faulty.start());
+    EXPECT_EQ(runWith([&](DlgMain* d) {
+        StatusLog log(d);
+        Responsiveness probe;
+        chooseDevice(d, faulty.slavePath());
+        ASSERT_TRUE(click(d, DlgMain::IdConnect));
+        ASSERT_TRUE(showsStatus(d, kConnecting));
+        // While the link waits for the controller.
+        expectAnswersClicks(d);
+        EXPECT_TRUE(controlsEnabled(d, false));
+        if (std::string(c.name) == "Silence") {
+            // The identify frame went out and the link waits for its answer.
+            ASSERT_TRUE(waitUntil([&] { return !faulty.receivedFrames().empty(); }, kWaitMs));
+            ASSERT_TRUE(click(d, DlgMain::IdDisconnect));
+        }
+        ASSERT_TRUE(waitUntil([&] { return log.texts.size() >= c.statuses.size(); }, kWaitMs))
+            << ::testing::PrintToString(log.texts);
+        EXPECT_EQ(std::vector<std::string>(log.texts.begin(),
+                                           log.texts.begin() + static_cast<std::ptrdiff_t>(c.statuses.size())),
+                  c.statuses);
+        EXPECT_TRUE(controlsEnabled(d, c.controlsEnabled));
+        if (c.then) c.then(d, faulty);
+        EXPECT_GT(probe.fired, 10);
+        EXPECT_LT(probe.longestGapMs, 2000) << "the window stood still";
+        std::printf("%s: timer fired %d times, longest gap %lld ms\n", c.name, probe.fired,
+                    static_cast<long long>(probe.longestGapMs));
+
+        // The operator tries again, on the built-in simulated controller.
+        if (c.controlsEnabled && status(d) != QLatin1String("Error: Not connected yet")) {
+            ASSERT_TRUE(click(d, DlgMain::IdDisconnect));
+            ASSERT_TRUE(showsStatus(d, "Connection closed"));
+        }
+        chooseSimulator(d);
+        log.texts.clear();
+        ASSERT_TRUE(click(d, DlgMain::IdConnect));
+        ASSERT_TRUE(showsStatus(d, kConnected)) << status(d).toStdString();
+        EXPECT_EQ(log.texts, (std::vector<std::string>{kOpening, kConnecting, kConnected}));
+        EXPECT_TRUE(controlsEnabled(d, true));
+    }), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ProgramFaults, ::testing::ValuesIn(guiFaultCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace zr8::ui
