@@ -21,6 +21,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <ostream>
 #include <cstdio>
 #include <functional>
 #include <random>
@@ -300,6 +303,243 @@ TEST_P(ProgramFaults, StatusControlsResponsivenessAndTheNextConnect) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, ProgramFaults, ::testing::ValuesIn(guiFaultCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- a storm of clicks ------------------------------------------------------
+
+Bytes le32(uint32_t v) {
+    return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+            static_cast<uint8_t>(v >> 24)};
+}
+
+TEST(ProgramStorm, ThousandsOfClicksReachTheControllerWholeAndInOrder) {
+    constexpr int kClicks = 5000;
+    sim::PtyServer controller;
+    ASSERT_TRUE(controller.start());
+    const sim::ControllerSettings settings = controller.snapshot().settings;
+    MountConfig mount;  // what manual speeds are made from
+    mount.raBaseSpeed = settings.ra.baseSpeed;
+    mount.raMaxSpeed = settings.ra.baseSpeed * settings.ra.speedFactor;
+    mount.decBaseSpeed = settings.dec.baseSpeed;
+    mount.decMaxSpeed = settings.dec.baseSpeed * settings.dec.speedFactor;
+
+    EXPECT_EQ(runWith([&](DlgMain* d) {
+        chooseDevice(d, controller.slavePath());
+        ASSERT_TRUE(click(d, DlgMain::IdConnect));
+        ASSERT_TRUE(showsStatus(d, kConnected));
+        const size_t connectFrames = controller.receivedFrames().size();
+        auto* speed = control<QSlider>(d, DlgMain::IdSpeed);
+        auto* raReverse = control<QCheckBox>(d, DlgMain::IdRaReverseMotor);
+        auto* decReverse = control<QCheckBox>(d, DlgMain::IdDecReverseMotor);
+        struct Arrow {
+            int id;
+            uint8_t direction;  // as the window's compass labels place them
+        };
+        const Arrow arrows[] = {{DlgMain::IdUp, DirectionNorth},
+                                {DlgMain::IdDown, DirectionSouth},
+                                {DlgMain::IdLeft, DirectionEast},
+                                {DlgMain::IdRight, DirectionWest}};
+
+        std::mt19937 random(11);
+        std::vector<Bytes> expected;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < kClicks; ++i) {
+            switch (random() % 6) {
+                case 0: {
+                    const Arrow& a = arrows[random() % 4];
+                    speed->setValue(static_cast<int>(random() % 32));
+                    ASSERT_TRUE(click(d, a.id));
+                    const ManualMoveCommand move =
+                        manualMoveFor(a.direction, static_cast<uint8_t>(speed->value()), mount);
+                    Bytes frame{0xAA, 0x07, 0x23, 0x00, move.axisMask};
+                    const Bytes speedBytes = le32(static_cast<uint32_t>(move.speed));
+                    frame.insert(frame.end(), speedBytes.begin(), speedBytes.end());
+                    expected.push_back(frame);
+                    break;
+                }
+                case 1:
+                    ASSERT_TRUE(click(d, DlgMain::IdStop));
+                    expected.push_back({0xAA, 0x03, 0x21, 0x00, 0xC0});
+                    break;
+                case 2: {
+                    const bool on = random() % 2 == 0;
+                    ASSERT_TRUE(click(d, on ? DlgMain::IdTrackOn : DlgMain::IdTrackOff));
+                    expected.push_back({0xAA, 0x03, 0x24, 0x00, static_cast<uint8_t>(on ? 1 : 0)});
+                    break;
+                }
+                case 3:
+                    ASSERT_TRUE(click(d, DlgMain::IdReadEncoders));
+                    expected.push_back({0xAA, 0x02, 0x7A, 0x01});
+                    break;
+                default: {
+                    const bool ra = random() % 2 == 0;
+                    ASSERT_TRUE(click(d, ra ? DlgMain::IdRaReverseMotor : DlgMain::IdDecReverseMotor));
+                    const auto bits = static_cast<uint8_t>((raReverse->isChecked() ? 1 : 0) |
+                                                           (decReverse->isChecked() ? 2 : 0));
+                    expected.push_back({0xAA, 0x05, 0x32, 0x00, 0xC0, bits, settings.motorOption});
+                    break;
+                }
+            }
+        }
+        const qint64 clickedMs = clock.elapsed();
+        ASSERT_TRUE(waitUntil([&] {
+            return controller.waitForFrames(connectFrames + expected.size(), std::chrono::milliseconds(0));
+        }, 60000)) << controller.receivedFrames().size();
+        const qint64 arrivedMs = clock.elapsed();
+        const auto frames = controller.receivedFrames();
+        ASSERT_EQ(frames.size(), connectFrames + expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            ASSERT_EQ(frames[connectFrames + i], expected[i]) << "click " << i;
+        }
+        EXPECT_EQ(controller.snapshot().framesIgnored, 0u);
+        std::printf("click storm: %d clicks in %lld ms, all frames at the controller after %lld ms\n",
+                    kClicks, static_cast<long long>(clickedMs), static_cast<long long>(arrivedMs));
+        // Still answering.
+        ASSERT_TRUE(readUntilShown(d));
+    }), 0);
+}
+
+// ---- closing while the link is busy ------------------------------------------
+
+// Fails the test run instead of hanging it when the program never returns.
+class Watchdog {
+public:
+    explicit Watchdog(std::chrono::seconds limit)
+        : thread_([this, limit] {
+              std::unique_lock lock(mutex_);
+              if (!changed_.wait_for(lock, limit, [this] { return done_; })) {
+                  std::fprintf(stderr, "the program did not end within %lld s\n",
+                               static_cast<long long>(limit.count()));
+                  std::abort();
+              }
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+// A second opening of the controller's device, made before the program opens
+// it exclusively, that fills the line towards a controller that stopped reading.
+class LineFiller {
+public:
+    explicit LineFiller(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+    ~LineFiller() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    LineFiller(const LineFiller&) = delete;
+    LineFiller& operator=(const LineFiller&) = delete;
+    bool ok() const { return fd_ >= 0; }
+    bool fill() {
+        const uint8_t block[256] = {};
+        for (int rounds = 0; rounds < 10'000; ++rounds) {
+            while (::write(fd_, block, sizeof block) > 0) {
+            }
+            pollfd entry{fd_, POLLOUT, 0};
+            if (::poll(&entry, 1, 100) == 0) return true;
+        }
+        return false;
+    }
+
+private:
+    int fd_;
+};
+
+struct ClosingCase {
+    const char* name;
+    sim::FaultConfig faults;
+    // Brings the program to the busy moment; the window is closed right after.
+    std::function<void(DlgMain*, sim::PtyServer&, LineFiller&)> busy;
+};
+
+void PrintTo(const ClosingCase& c, std::ostream* out) { *out << c.name; }
+
+void connectTo(DlgMain* d, sim::PtyServer& controller) {
+    chooseDevice(d, controller.slavePath());
+    ASSERT_TRUE(click(d, DlgMain::IdConnect));
+    ASSERT_TRUE(showsStatus(d, kConnected));
+}
+
+constexpr int kConnectFrameCount = 7;
+
+const std::vector<ClosingCase>& closingCases() {
+    static const std::vector<ClosingCase> cases = {
+        // Waiting for the answer to identify.
+        {"Connect", fault([](auto& f) { f.silent = true; }),
+         [](DlgMain* d, sim::PtyServer& c, LineFiller&) {
+             chooseDevice(d, c.slavePath());
+             ASSERT_TRUE(click(d, DlgMain::IdConnect));
+             ASSERT_TRUE(waitUntil([&] { return !c.receivedFrames().empty(); }, kWaitMs));
+         }},
+        // Moving at the top speed, the mount slewing by hand.
+        {"Slew", {},
+         [](DlgMain* d, sim::PtyServer& c, LineFiller&) {
+             connectTo(d, c);
+             control<QSlider>(d, DlgMain::IdSpeed)->setValue(DlgMain::kSpeedMax);
+             ASSERT_TRUE(click(d, DlgMain::IdRight));
+             ASSERT_TRUE(waitUntil([&] {
+                 return c.snapshot().ra.state.status == sim::MotionStatus::Manual;
+             }, kWaitMs));
+         }},
+        // Half of the reading's reply has come, the rest never will.
+        {"Read", fault([](auto& f) { f.truncateReplyNumber = kConnectFrameCount + 1; }),
+         [](DlgMain* d, sim::PtyServer& c, LineFiller&) {
+             connectTo(d, c);
+             ASSERT_TRUE(click(d, DlgMain::IdReadEncoders));
+             ASSERT_TRUE(waitUntil([&] {
+                 return c.waitForReplies(kConnectFrameCount + 1, std::chrono::milliseconds(0));
+             }, kWaitMs));
+         }},
+        // A frame write waits for room on a line the controller stopped reading.
+        {"PendingWrite", fault([](auto& f) { f.stallReadsAfterFrames = kConnectFrameCount; }),
+         [](DlgMain* d, sim::PtyServer& c, LineFiller& filler) {
+             connectTo(d, c);
+             ASSERT_TRUE(filler.fill());
+             ASSERT_TRUE(click(d, DlgMain::IdSetCalibration));
+             // A tenth of the write's 1000 ms limit: its wait is under way.
+             QElapsedTimer clock;
+             clock.start();
+             waitUntil([&] { return clock.elapsed() >= 100; });
+         }},
+    };
+    return cases;
+}
+
+class ProgramClosing : public ::testing::TestWithParam<ClosingCase> {};
+
+TEST_P(ProgramClosing, EndsWithZeroPromptly) {
+    const ClosingCase& c = GetParam();
+    sim::PtyServer controller({}, c.faults);
+    ASSERT_TRUE(controller.start());
+    LineFiller filler(controller.slavePath());
+    ASSERT_TRUE(filler.ok());
+    Watchdog watchdog(std::chrono::seconds(30));
+    QElapsedTimer sinceClose;
+    const int result = runWith([&](DlgMain* d) {
+        c.busy(d, controller, filler);
+        sinceClose.start();
+        d->close();
+    });
+    const double tookMs = sinceClose.isValid() ? static_cast<double>(sinceClose.nsecsElapsed()) / 1e6 : -1;
+    EXPECT_EQ(result, 0);
+    ASSERT_GE(tookMs, 0) << "never got to the busy moment";
+    EXPECT_LT(tookMs, 5000);
+    std::printf("closing during %s: %.2f ms from close to the end of start-up\n", c.name, tookMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Busy, ProgramClosing, ::testing::ValuesIn(closingCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
