@@ -192,9 +192,9 @@ void LinkEngine::dispatchRequest(const uint8_t* message, size_t length) {
         listener_.onStatus(StatusNotConnectedYet);
         return;
     }
-    // The operator asks again after a reply stopped short: its remains
-    // must not swallow the new answer.
-    if (assembler_.inFrame() && quietTicks_ > 0) {
+    // Asked again after a whole tick without a byte of the reply under way:
+    // that reply is dead, and its remains must not swallow the new answer.
+    if (assembler_.inFrame() && quietTicks_ >= kReplyGapTicks - 1) {
         assembler_.reset();
         quietTicks_ = 0;
     }

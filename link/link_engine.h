@@ -56,7 +56,9 @@ enum LinkResult : int32_t {
 
 inline constexpr int32_t kConnectTimeoutTicks = 40;
 inline constexpr int32_t kIdentifyDelayTicks = 2;
-// A reply that has stopped arriving for this many ticks is given up.
+// A reply that has stopped arriving for this many ticks is given up; so is
+// one that a new request finds silent for one tick fewer (a whole tick's
+// length, far beyond the longest reply's time on the line).
 inline constexpr int32_t kReplyGapTicks = 3;
 inline constexpr int32_t kPollDelayTicks = 8;
 inline constexpr int kConnectPauseMs = 500;

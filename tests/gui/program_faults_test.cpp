@@ -169,15 +169,15 @@ constexpr const char* kOpening = "Opening port, please wait...";
 constexpr const char* kConnecting = "Connecting...";
 constexpr const char* kConnected = "Connection established.";
 
-// Reads until the reading fields show words, asking again now and then as an
-// operator would when nothing comes.
+// Reads until the reading fields show words, asking again every 600 ms (more
+// than two of the program's ticks) as an operator would when nothing comes.
 bool readUntilShown(DlgMain* d) {
     control<QLineEdit>(d, DlgMain::IdRaRaw)->clear();
     QElapsedTimer sinceAsked;
     sinceAsked.start();
     click(d, DlgMain::IdReadEncoders);
     return waitUntil([&] {
-        if (sinceAsked.elapsed() > 400) {
+        if (sinceAsked.elapsed() > 600) {
             click(d, DlgMain::IdReadEncoders);
             sinceAsked.restart();
         }

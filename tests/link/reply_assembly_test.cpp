@@ -150,15 +150,16 @@ TEST(ReplyDecoding, ReplyCutShortOnTheLineIsDroppedAfterAPause) {
         EXPECT_EQ(h.take(), Lines{"positions"});
         EXPECT_EQ(h.engine.positions().raRaw, 0x00C0FFEEu);
     }
-    {
-        ReadingLink h;  // a request in the middle of a reply keeps it
+    for (const int32_t ticks : {0, 1}) {  // a request in the middle of a reply keeps it
+        ReadingLink h;
         h.reply(cut);
+        h.tick(ticks);
         h.request(buildReadEncodersMessage, 0);
         h.reply(Bytes(full.begin() + 6, full.end()));
         EXPECT_EQ(h.take(), (Lines{"frame AA 02 7A 01", "positions"}));
-        EXPECT_EQ(h.engine.positions().raRaw, 0x00C0FFEEu);
+        EXPECT_EQ(h.engine.positions().raRaw, 0x00C0FFEEu) << ticks;
     }
-    for (const int32_t ticks : {1, kReplyGapTicks}) {  // asked again after a pause, or a long pause
+    for (const int32_t ticks : {kReplyGapTicks - 1, kReplyGapTicks}) {  // asked again after a pause, or a long pause
         ReadingLink h;
         h.reply(cut);
         h.tick(ticks);
