@@ -65,6 +65,8 @@ Faults, for testing a client's error handling:
   --noise                send a few stray bytes before every reply
   --truncate-reply N     cut the Nth reply short (1 = the first)
   --hang-up-after N      close the pseudo-terminal once N frames are answered
+  --stall-reads-after N  read nothing more once N frames arrived: the client's
+                         writes back up until they block
 
 Numbers may be decimal or 0x-prefixed hexadecimal.
 
@@ -193,6 +195,7 @@ int parseOptions(int argc, char** argv, Options& o) {
                 {"--delay", 0, 60'000, [](Options& x, long long v) { x.faults.replyDelayMs = int(v); }},
                 {"--truncate-reply", 1, INT32_MAX, [](Options& x, long long v) { x.faults.truncateReplyNumber = int(v); }},
                 {"--hang-up-after", 1, INT32_MAX, [](Options& x, long long v) { x.faults.hangUpAfterFrames = int(v); }},
+                {"--stall-reads-after", 1, INT32_MAX, [](Options& x, long long v) { x.faults.stallReadsAfterFrames = int(v); }},
             };
             const NumberOption* found = nullptr;
             for (const NumberOption& opt : table)

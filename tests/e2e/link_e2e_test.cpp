@@ -2,6 +2,8 @@
 // simulated ZR8. Every wait is for a condition, with a deadline.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "e2e_harness.h"
 #include "platform/serial_port.h"
 
@@ -172,6 +174,9 @@ struct UnopenablePort {
     const char* path;  // nullptr: a number with no device
     PortErrorCode code;
 };
+
+// By name: gtest would otherwise print the struct's bytes, padding included.
+void PrintTo(const UnopenablePort& port, std::ostream* out) { *out << port.name; }
 
 class LinkCannotOpen : public ::testing::TestWithParam<UnopenablePort> {};
 
