@@ -22,10 +22,12 @@
 #include "link/status_codes.h"
 #include "platform/port_catalogue.h"
 #include "sim/pty_server.h"
+#include "tests/support/line_filler.h"
 
 namespace zr8::e2e_test {
 
 using namespace std::chrono_literals;
+using test::LineFiller;
 using Bytes = std::vector<uint8_t>;
 
 inline constexpr auto kDeadline = 10s;
@@ -173,35 +175,6 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     uint64_t ticks_ = 0;
-};
-
-// A second opening of a device, made before the link opens it exclusively:
-// it fills the line towards a controller that stopped reading, so that the
-// link's next write cannot go out.
-class LineFiller {
-public:
-    explicit LineFiller(const std::string& path)
-        : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
-    ~LineFiller() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    LineFiller(const LineFiller&) = delete;
-    LineFiller& operator=(const LineFiller&) = delete;
-    bool ok() const { return fd_ >= 0; }
-    // Writes until the line has taken nothing for a while; false if it never fills.
-    bool fill() {
-        const uint8_t block[256] = {};
-        for (int rounds = 0; rounds < 10'000; ++rounds) {
-            while (::write(fd_, block, sizeof block) > 0) {
-            }
-            pollfd entry{fd_, POLLOUT, 0};
-            if (::poll(&entry, 1, 100) == 0) return true;
-        }
-        return false;
-    }
-
-private:
-    int fd_;
 };
 
 // The program's wiring, as start-up does it, with a fast heartbeat so the

@@ -32,10 +32,12 @@
 #include <vector>
 
 #include "gui_harness.h"
+#include "program_harness.h"
 #include "link/manual_move.h"
 #include "platform/port_catalogue.h"
 #include "sim/pty_server.h"
 #include "ui/dlg_main.h"
+#include "tests/support/line_filler.h"
 #include "ui/start_up.h"
 
 namespace zr8::ui {
@@ -45,24 +47,12 @@ using gui_test::clickChild;
 using gui_test::onNextModal;
 using gui_test::waitUntil;
 using Bytes = std::vector<uint8_t>;
+using test::LineFiller;
+using namespace program_test;
 
 constexpr int kWaitMs = 10000;
 
-DlgMain* mainDialog() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* d = qobject_cast<DlgMain*>(w); d != nullptr && d->isVisible()) return d;
-    }
-    return nullptr;
-}
-
-template <typename T = QWidget>
-T* control(DlgMain* d, int id) {
-    return d->findChild<T*>(QStringLiteral("IDC_%1").arg(id), Qt::FindDirectChildrenOnly);
-}
-
-QString text(DlgMain* d, int id) { return control<QLineEdit>(d, id)->text(); }
 QString status(DlgMain* d) { return text(d, DlgMain::IdStatusLine); }
-bool click(DlgMain* d, int id) { return clickChild(d, QStringLiteral("IDC_%1").arg(id)); }
 
 // Every control that waits for a configuration is enabled (true) or none is (false).
 bool controlsEnabled(DlgMain* d, bool enabled) {
@@ -74,14 +64,6 @@ bool controlsEnabled(DlgMain* d, bool enabled) {
 
 bool showsStatus(DlgMain* d, const char* expected, int timeoutMs = kWaitMs) {
     return waitUntil([&] { return status(d) == QLatin1String(expected); }, timeoutMs);
-}
-
-void chooseSimulator(DlgMain* d) {
-    auto* list = control<QComboBox>(d, DlgMain::IdPortList);
-    const int index = list->findText(QString::fromLatin1(PortCatalogue::kSimulatorDescription));
-    ASSERT_GE(index, 0);
-    list->setCurrentIndex(index);
-    emit list->activated(index);
 }
 
 // Types `path` into "Other device...", as the operator does for a device the
@@ -143,26 +125,6 @@ void expectAnswersClicks(DlgMain* d) {
     EXPECT_NE(baud->isChecked(), before);
     ASSERT_TRUE(click(d, DlgMain::IdBaud115200));
     EXPECT_EQ(baud->isChecked(), before);
-}
-
-// Runs the program; `script` runs once its window is up, inside its loop.
-// The window is closed afterwards if the script left it open.
-int runWith(const std::function<void(DlgMain*)>& script) {
-    bool ran = false;
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        DlgMain* d = mainDialog();
-        if (d == nullptr || ran) return;
-        ran = true;
-        poll.stop();
-        script(d);
-        if (mainDialog() == d) d->close();
-    });
-    poll.start();
-    const int result = runProgram();
-    EXPECT_TRUE(ran);
-    return result;
 }
 
 constexpr const char* kOpening = "Opening port, please wait...";
@@ -428,33 +390,6 @@ private:
     std::condition_variable changed_;
     bool done_ = false;
     std::thread thread_;
-};
-
-// A second opening of the controller's device, made before the program opens
-// it exclusively, that fills the line towards a controller that stopped reading.
-class LineFiller {
-public:
-    explicit LineFiller(const std::string& path)
-        : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
-    ~LineFiller() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    LineFiller(const LineFiller&) = delete;
-    LineFiller& operator=(const LineFiller&) = delete;
-    bool ok() const { return fd_ >= 0; }
-    bool fill() {
-        const uint8_t block[256] = {};
-        for (int rounds = 0; rounds < 10'000; ++rounds) {
-            while (::write(fd_, block, sizeof block) > 0) {
-            }
-            pollfd entry{fd_, POLLOUT, 0};
-            if (::poll(&entry, 1, 100) == 0) return true;
-        }
-        return false;
-    }
-
-private:
-    int fd_;
 };
 
 struct ClosingCase {

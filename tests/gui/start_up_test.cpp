@@ -4,6 +4,7 @@
 // inside its own modal loop and close it at different moments; start-up must
 // always come back with 0 and leave no thread behind.
 
+#include "program_harness.h"
 #include "ui/start_up.h"
 
 #include <QCheckBox>
@@ -30,33 +31,7 @@ namespace {
 using gui_test::clickChild;
 using gui_test::onNextModal;
 using gui_test::waitUntil;
-
-DlgMain* mainDialog() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* d = qobject_cast<DlgMain*>(w); d != nullptr && d->isVisible()) return d;
-    }
-    return nullptr;
-}
-
-QString text(DlgMain* d, int id) {
-    return d->findChild<QLineEdit*>(QStringLiteral("IDC_%1").arg(id), Qt::FindDirectChildrenOnly)
-        ->text();
-}
-
-bool click(DlgMain* d, int id) { return clickChild(d, QStringLiteral("IDC_%1").arg(id)); }
-
-bool enabled(DlgMain* d, int id) {
-    return d->findChild<QWidget*>(QStringLiteral("IDC_%1").arg(id), Qt::FindDirectChildrenOnly)
-        ->isEnabled();
-}
-
-void chooseSimulator(DlgMain* d) {
-    auto* list = d->findChild<QComboBox*>(QStringLiteral("IDC_110"));
-    const int index = list->findText(QString::fromLatin1(PortCatalogue::kSimulatorDescription));
-    ASSERT_GE(index, 0);
-    list->setCurrentIndex(index);
-    emit list->activated(index);
-}
+using namespace program_test;
 
 // Raw words, arcseconds and angles agree: 25 bits and 1296000 arcseconds per turn.
 void expectConsistentReadings(DlgMain* d) {
@@ -81,26 +56,6 @@ void expectConsistentReadings(DlgMain* d) {
 bool connected(DlgMain* d) {
     return text(d, DlgMain::IdStatusLine) == QStringLiteral("Connection established.") &&
            enabled(d, DlgMain::IdReadEncoders);
-}
-
-// Runs the program; `script` runs once its window is up, inside its loop.
-// The window is closed afterwards if the script left it open.
-int runWith(const std::function<void(DlgMain*)>& script) {
-    bool ran = false;
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        DlgMain* d = mainDialog();
-        if (d == nullptr || ran) return;
-        ran = true;
-        poll.stop();
-        script(d);
-        if (mainDialog() == d) d->close();
-    });
-    poll.start();
-    const int result = runProgram();
-    EXPECT_TRUE(ran);
-    return result;
 }
 
 TEST(StartUp, ClosingBeforeConnectingEndsWithZero) {
