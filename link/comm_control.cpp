@@ -153,7 +153,7 @@ bool CommControl::openPort(uint8_t portNumber, uint32_t baudRate) {
     return opened;
 }
 
-void CommControl::startReader() {
+void CommControl::startReader(uint8_t portGeneration) {
     if (!port_.isOpen()) return;
     if (readerThread_.joinable()) {  // one that ended by itself and was never awaited
         readerStop_.set();
@@ -161,7 +161,7 @@ void CommControl::startReader() {
     }
     readerStop_.reset();
     try {
-        readerThread_ = std::thread([this] { readerLoop(); });
+        readerThread_ = std::thread([this, portGeneration] { readerLoop(portGeneration); });
     } catch (const std::system_error&) {
         // Nothing is received; the connect sequence times out with its status.
     }
@@ -184,7 +184,7 @@ void CommControl::pause(int milliseconds) {
     workerQuit_.wait(milliseconds);
 }
 
-void CommControl::readerLoop() {
+void CommControl::readerLoop(uint8_t portGeneration) {
     uint8_t buffer[kReadSlice];
     for (;;) {
         size_t received = 0;
@@ -194,10 +194,12 @@ void CommControl::readerLoop() {
                 break;
             case SerialPort::ReadOutcome::Stopped:
                 return;
-            case SerialPort::ReadOutcome::Lost:
+            case SerialPort::ReadOutcome::Lost: {
                 // Said once; the worker closes the port, which joins this thread.
-                post(kPortLostMessage, sizeof kPortLostMessage, &readerStop_);
+                uint8_t notice[kMessageCapacity];
+                post(notice, buildPortLostMessage(notice, portGeneration), &readerStop_);
                 return;
+            }
         }
     }
 }

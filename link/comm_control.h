@@ -86,7 +86,7 @@ private:
     // iLinkTransport, called by the engine on the worker thread (and by
     // shutdown once the worker has ended).
     bool openPort(uint8_t portNumber, uint32_t baudRate) override;
-    void startReader() override;
+    void startReader(uint8_t portGeneration) override;
     void closePort() override;
     bool writePort(const uint8_t* bytes, int length) override;
     void pause(int milliseconds) override;
@@ -95,7 +95,7 @@ private:
     // a full pipe cannot hold up closePort, which waits for it.
     void post(const uint8_t* message, size_t length, const WaitableEvent* giveUp = nullptr);
     void workerLoop();
-    void readerLoop();
+    void readerLoop(uint8_t portGeneration);
     void forwardToPipe(const uint8_t* bytes, size_t count);
 
     PortCatalogue& ports_;

@@ -106,7 +106,8 @@ void LinkEngine::processMessage(const uint8_t* message, size_t length) {
         }
         break;
     case MessageKind::Control:
-        if (n >= 1 && message[1] == kControlPortLost && portOpen_) {
+        if (n >= 2 && message[1] == kControlPortLost && message[2] == portGeneration_ &&
+            portOpen_) {
             closePort();
             listener_.onStatus(StatusConnectionLost);
         }
@@ -143,7 +144,8 @@ void LinkEngine::connectProcedure(uint8_t portNumber, uint32_t baudRate) {
         return;
     }
     portOpen_ = true;
-    transport_.startReader();
+    ++portGeneration_;
+    transport_.startReader(portGeneration_);
     listener_.onStatus(StatusConnecting);
     // The controller needs a moment after the line opens before it listens.
     transport_.pause(kConnectPauseMs);

@@ -165,6 +165,7 @@ private:
     int32_t nextState_ = LinkIdle;
     bool portOpen_ = false;
     bool linkReady_ = false;
+    uint8_t portGeneration_ = 0;  // counts openings; port-lost notices name one
 
     MountConfig mount_;
     EncoderConfig encoder_;

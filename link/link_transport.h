@@ -11,7 +11,9 @@ class iLinkTransport {
 public:
     // Opens and configures the port the catalogue maps the number to.
     virtual bool openPort(uint8_t portNumber, uint32_t baudRate) = 0;
-    virtual void startReader() = 0;
+    // The reader tags its port-lost notice with `portGeneration`, which
+    // names this opening of the port.
+    virtual void startReader(uint8_t portGeneration) = 0;
     // Stops the reader, then purges and closes the port. Safe when closed.
     virtual void closePort() = 0;
     // Writes one whole frame; the result is that of the completion wait

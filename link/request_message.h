@@ -50,9 +50,16 @@ enum class LinkRequest : uint8_t {
     MeridianFlipChoice = 16,
 };
 
-// Written by the serial reader when the device went away under an open port.
+// Written by the serial reader when the device went away under an open port:
+// C2 01 and the opening it belongs to, so that a notice still in the pipe
+// after a disconnect and a new connect cannot close the newer port.
 inline constexpr uint8_t kControlPortLost = 0x01;
-inline constexpr uint8_t kPortLostMessage[2] = {kHeaderControl | 1, kControlPortLost};
+inline constexpr size_t buildPortLostMessage(uint8_t* out, uint8_t portGeneration) {
+    out[0] = kHeaderControl | 2;
+    out[1] = kControlPortLost;
+    out[2] = portGeneration;
+    return 3;
+}
 
 // A serial-data message carries at most this many received bytes.
 inline constexpr size_t kMaxSerialChunk = 31;

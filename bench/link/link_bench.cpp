@@ -29,7 +29,7 @@ struct CountingListener : iNotificationListener {
 
 struct RecordingWriter : iLinkTransport {
     bool openPort(uint8_t, uint32_t) override { return true; }
-    void startReader() override {}
+    void startReader(uint8_t) override {}
     void closePort() override {}
     bool writePort(const uint8_t* bytes, int length) override {
         std::memcpy(last, bytes, static_cast<size_t>(length));

@@ -71,7 +71,7 @@ public:
         FUZZ_CHECK(!engine->portOpen());
         return openSucceeds;
     }
-    void startReader() override {}
+    void startReader(uint8_t) override {}
     void closePort() override { FUZZ_CHECK(engine->portOpen()); }
     bool writePort(const uint8_t* bytes, int length) override {
         FUZZ_CHECK(engine->portOpen());
@@ -238,9 +238,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 6:
             if (engine.portOpen()) plausibleReply(engine, in);
             break;
-        case 7:
-            feedMessage(engine, kPortLostMessage, sizeof kPortLostMessage);
+        case 7: {  // a port-lost notice for this opening or a stale one
+            uint8_t notice[kMessageCapacity];
+            feedMessage(engine, notice, buildPortLostMessage(notice, in.byte()));
             break;
+        }
         case 8: {  // the reply side without the pipe (the worker feeds it only while open)
             uint8_t bytes[64];
             const size_t n = in.take(bytes, in.byte() % sizeof bytes);

@@ -346,13 +346,27 @@ TEST(ConnectProcedure, RequestsBeforeReadyAreRefused) {
 TEST(PortLoss, ControlMessageClosesAnOpenPortWithStatus18) {
     LinkHarness h;
     h.connectAndConfigure();
-    h.pipe(Bytes(std::begin(kPortLostMessage), std::end(kPortLostMessage)));
+    h.pipe({0xC2, 0x01, 0x01});  // the first opening's notice
     EXPECT_EQ(h.take(), (Lines{"close", "status 18"}));
     EXPECT_FALSE(h.engine.portOpen());
     EXPECT_FALSE(h.engine.linkReady());
     // A second notice for the same loss finds the port closed.
-    h.pipe({0xC1, 0x01});
+    h.pipe({0xC2, 0x01, 0x01});
     EXPECT_EQ(h.take(), Lines{});
+}
+
+TEST(PortLoss, ANoticeFromAnEarlierOpeningLeavesTheNewPortAlone) {
+    LinkHarness h;
+    h.connectAndConfigure();
+    h.request(buildDisconnectMessage);
+    h.connectAndConfigure();
+    h.take();
+    // The first reader's notice, still in the pipe behind the reconnect.
+    h.pipe({0xC2, 0x01, 0x01});
+    EXPECT_EQ(h.take(), Lines{});
+    EXPECT_TRUE(h.engine.linkReady());
+    h.pipe({0xC2, 0x01, 0x02});
+    EXPECT_EQ(h.take(), (Lines{"close", "status 18"}));
 }
 
 TEST(PortLoss, OtherControlMessagesAreIgnored) {

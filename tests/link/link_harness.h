@@ -69,7 +69,7 @@ public:
         log_.push_back("open " + std::to_string(portNumber) + " " + std::to_string(baudRate));
         return openSucceeds;
     }
-    void startReader() override { log_.push_back("start reader"); }
+    void startReader(uint8_t) override { log_.push_back("start reader"); }
     void closePort() override { log_.push_back("close"); }
     bool writePort(const uint8_t* bytes, int length) override {
         log_.push_back("frame " + hex(bytes, static_cast<size_t>(length)));

@@ -51,7 +51,7 @@ struct CountingListener : iNotificationListener {
 
 struct LastFrameTransport : iLinkTransport {
     bool openPort(uint8_t, uint32_t) override { return true; }
-    void startReader() override {}
+    void startReader(uint8_t) override {}
     void closePort() override {}
     bool writePort(const uint8_t* bytes, int length) override {
         for (int i = 0; i < length && i < kLongestFrame; ++i) last[i] = bytes[i];

@@ -55,13 +55,14 @@ TEST(RequestMessage, SerialDataIsCutIntoMessagesOfAtMost31Bytes) {
     ASSERT_EQ(buildSerialDataMessage(out, bytes, 40), 32u);
     EXPECT_EQ(out[0], 0xFF);
     EXPECT_EQ(out[31], 30);
-    EXPECT_EQ(hex(kPortLostMessage, 2), "C1 01");
+    ASSERT_EQ(buildPortLostMessage(out, 7), 3u);
+    EXPECT_EQ(hex(out, 3), "C2 01 07");
 }
 
 // A transport that only keeps the frames.
 struct FrameLog : iLinkTransport {
     bool openPort(uint8_t, uint32_t) override { return true; }
-    void startReader() override {}
+    void startReader(uint8_t) override {}
     void closePort() override {}
     bool writePort(const uint8_t* bytes, int length) override {
         frames.push_back(hex(bytes, static_cast<size_t>(length)));
