@@ -3,12 +3,17 @@
 
 #include <QApplication>
 
+#include <utility>
+
 #include "ui/shown_probe.h"
 #include "ui/start_up.h"
 
 int main(int argc, char* argv[]) {
+    // Listing the serial devices takes milliseconds; let it overlap the
+    // toolkit's start.
+    zr8::ui::DeviceListing devices = zr8::ui::startDeviceListing();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zr8-setup"));
     zr8::ui::installShownProbeIfAsked(application);
-    return zr8::ui::runProgram();
+    return zr8::ui::runProgram(std::move(devices));
 }

@@ -3,6 +3,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
+#include <utility>
 
 #include "app/app_model.h"
 #include "app/heart_beat.h"
@@ -38,10 +40,24 @@ private:
 
 }  // namespace
 
-int runProgram() {
+DeviceListing startDeviceListing() {
+    try {
+        return std::async(std::launch::async, scanSerialDevices);
+    } catch (const std::system_error&) {
+        return {};  // runProgram lists the devices itself
+    }
+}
+
+int runProgram(DeviceListing firstListing) {
     // Both outlive the link, which may hold the simulator's terminal open.
     BuiltInSimulator simulator;
-    PortCatalogue ports;
+    // The catalogue lists once as it is made, on this thread; only that first
+    // listing may come from ahead.
+    auto first = std::make_shared<DeviceListing>(std::move(firstListing));
+    PortCatalogue ports([first] {
+        if (first->valid()) return first->get();
+        return scanSerialDevices();
+    });
     ports.setSimulator([&simulator](std::string& devicePath, std::string& error) {
         return simulator.start(devicePath, error);
     });

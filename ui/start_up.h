@@ -5,8 +5,21 @@
 // an object that is already gone. Needs a QApplication; returns the exit
 // code, which is always 0.
 
+#include <future>
+#include <vector>
+
+#include "platform/device_scan.h"
+
 namespace zr8::ui {
 
-int runProgram();
+using DeviceListing = std::future<std::vector<DetectedDevice>>;
+
+// Starts listing the serial devices on a thread of its own, so that the
+// listing runs while the toolkit starts. Invalid if no thread could be made.
+DeviceListing startDeviceListing();
+
+// `firstListing`, when valid, fills the port list at start instead of a
+// listing made there and then.
+int runProgram(DeviceListing firstListing = {});
 
 }  // namespace zr8::ui

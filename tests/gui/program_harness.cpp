@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "gui_harness.h"
 #include "platform/port_catalogue.h"
 #include "ui/start_up.h"
@@ -29,7 +31,7 @@ void chooseSimulator(DlgMain* d) {
     emit list->activated(index);
 }
 
-int runWith(const std::function<void(DlgMain*)>& script) {
+int runWith(const std::function<void(DlgMain*)>& script, DeviceListing firstListing) {
     bool ran = false;
     QTimer poll;
     poll.setInterval(5);
@@ -42,7 +44,7 @@ int runWith(const std::function<void(DlgMain*)>& script) {
         if (mainDialog() == d) d->close();
     });
     poll.start();
-    const int result = runProgram();
+    const int result = runProgram(std::move(firstListing));
     EXPECT_TRUE(ran);
     return result;
 }

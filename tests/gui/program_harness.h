@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "ui/dlg_main.h"
+#include "ui/start_up.h"
 
 namespace zr8::ui::program_test {
 
@@ -29,6 +30,6 @@ void chooseSimulator(DlgMain* d);
 // Runs the program; `script` runs once its window is up, inside its loop.
 // The window is closed afterwards if the script left it open. Returns the
 // program's exit code.
-int runWith(const std::function<void(DlgMain*)>& script);
+int runWith(const std::function<void(DlgMain*)>& script, DeviceListing firstListing = {});
 
 }  // namespace zr8::ui::program_test

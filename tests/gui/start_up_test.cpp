@@ -19,6 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+#include <vector>
+
 #include <functional>
 
 #include "gui_harness.h"
@@ -56,6 +59,20 @@ void expectConsistentReadings(DlgMain* d) {
 bool connected(DlgMain* d) {
     return text(d, DlgMain::IdStatusLine) == QStringLiteral("Connection established.") &&
            enabled(d, DlgMain::IdReadEncoders);
+}
+
+TEST(StartUp, AListingMadeAheadFillsThePortList) {
+    std::promise<std::vector<DetectedDevice>> listing;
+    listing.set_value({{"/dev/ttyUSB9", "Made ahead"}});
+    EXPECT_EQ(runWith(
+                  [](DlgMain* d) {
+                      auto* list = control<QComboBox>(d, DlgMain::IdPortList);
+                      EXPECT_GE(list->findText(QStringLiteral("/dev/ttyUSB9 - Made ahead")), 0);
+                      // A device was found, so it is chosen over the simulator.
+                      EXPECT_EQ(list->currentText(), QStringLiteral("/dev/ttyUSB9 - Made ahead"));
+                  },
+                  listing.get_future()),
+              0);
 }
 
 TEST(StartUp, ClosingBeforeConnectingEndsWithZero) {
