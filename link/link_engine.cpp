@@ -74,14 +74,7 @@ void storeMotorBlock(const uint8_t* b, const MotorFields& f) {
 LinkEngine::LinkEngine(iNotificationListener& listener, iLinkTransport& transport,
                        const iSkyClock& clock, const EncoderConfig& initialFormat)
     : listener_(listener), transport_(transport), clock_(clock) {
-    encoder_.raFlags = initialFormat.raFlags;
-    encoder_.decFlags = initialFormat.decFlags;
-    encoder_.raLeadingBits = initialFormat.raLeadingBits;
-    encoder_.raBitsPerRev = initialFormat.raBitsPerRev;
-    encoder_.raBitsForRevs = initialFormat.raBitsForRevs;
-    encoder_.decLeadingBits = initialFormat.decLeadingBits;
-    encoder_.decBitsPerRev = initialFormat.decBitsPerRev;
-    encoder_.decBitsForRevs = initialFormat.decBitsForRevs;
+    copyFormatBytes(encoder_, initialFormat);
 }
 
 // ---- The request pipe -------------------------------------------------------

@@ -68,6 +68,19 @@ struct EncoderConfig {
     friend bool operator==(const EncoderConfig&, const EncoderConfig&) = default;
 };
 
+// Copies the eight format bytes only; the derived counts and the calibration
+// stay as they are.
+inline void copyFormatBytes(EncoderConfig& to, const EncoderConfig& from) {
+    to.raFlags = from.raFlags;
+    to.decFlags = from.decFlags;
+    to.raLeadingBits = from.raLeadingBits;
+    to.raBitsPerRev = from.raBitsPerRev;
+    to.raBitsForRevs = from.raBitsForRevs;
+    to.decLeadingBits = from.decLeadingBits;
+    to.decBitsPerRev = from.decBitsPerRev;
+    to.decBitsForRevs = from.decBitsForRevs;
+}
+
 struct EncoderPositions {
     uint8_t valid = 0;
     uint64_t raRaw = 0;   // the 32-bit word as read, upper half 0

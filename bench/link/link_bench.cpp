@@ -5,103 +5,31 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <vector>
 
-#include "link/frames.h"
-#include "link/link_engine.h"
-#include "link/request_message.h"
+#include "tests/link/link_harness.h"
 
-namespace zr8 {
+namespace zr8::test {
 namespace {
-
-struct CountingListener : iNotificationListener {
-    void onStatus(int32_t) override { ++calls; }
-    void onConfiguration(int32_t, int32_t, const MountConfig&, const EncoderConfig&) override {
-        ++calls;
-    }
-    void onMeridianFlipQuery(int32_t) override { ++calls; }
-    void reservedNotification(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
-                              int32_t) override {}
-    void onPositions(const EncoderPositions& p) override { calls += p.valid; }
-    long calls = 0;
-};
-
-struct RecordingWriter : iLinkTransport {
-    bool openPort(uint8_t, uint32_t) override { return true; }
-    void startReader(uint8_t) override {}
-    void closePort() override {}
-    bool writePort(const uint8_t* bytes, int length) override {
-        std::memcpy(last, bytes, static_cast<size_t>(length));
-        lastLength = length;
-        return true;
-    }
-    void pause(int) override {}
-    uint8_t last[kLongestFrame] = {};
-    int lastLength = 0;
-};
-
-struct FixedClock : iSkyClock {
-    long double localSiderealTime() const override { return 10.0L; }
-};
-
-using Bytes = std::vector<uint8_t>;
-
-Bytes reply(uint8_t command, size_t payload) {
-    Bytes frame(payload + 2, 0);
-    frame[0] = 0x55;
-    frame[1] = static_cast<uint8_t>(payload);
-    frame[2] = command;
-    return frame;
-}
-
-void putWord(Bytes& b, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-Bytes encoderReading(uint32_t ra, uint32_t dec) {
-    Bytes r = reply(0x7A, 9);
-    putWord(r, 3, ra);
-    putWord(r, 7, dec);
-    return r;
-}
-
-// Reply bytes cut into serial-data messages, as the serial reader forwards them.
-Bytes asSerialData(const Bytes& bytes) {
-    Bytes pipe;
-    for (size_t done = 0; done < bytes.size();) {
-        uint8_t message[kMessageCapacity];
-        const size_t n = buildSerialDataMessage(message, bytes.data() + done, bytes.size() - done);
-        pipe.insert(pipe.end(), message, message + n);
-        done += n - 1;
-    }
-    return pipe;
-}
 
 // An engine that has been through a whole connect sequence.
 struct ReadyLink {
     CountingListener listener;
-    RecordingWriter writer;
-    FixedClock clock;
+    LastFrameTransport writer;
+    FixedSkyClock clock;
     LinkEngine engine{listener, writer, clock, EncoderConfig{}};
 
     ReadyLink() {
+        clock.hours = 10.0L;
+        const ControllerFigures f;
         uint8_t message[kMessageCapacity];
         engine.feedPipeBytes(message, buildConnectMessage(message, 1, 115200));
-        feedReplies(reply(0x01, 5));
+        feedReplies(identifyReply(f));
         engine.feedPipeBytes(message, buildHeartbeatMessage(message));
         engine.feedPipeBytes(message, buildHeartbeatMessage(message));
-        Bytes axis = reply(0x14, 28);
-        putWord(axis, 9, 1728000);
-        putWord(axis, 13, 1000);
-        putWord(axis, 22, 1728000);
-        putWord(axis, 26, 1000);
-        Bytes format = reply(0x17, 9);
-        format[5] = 25;
-        format[9] = 25;
-        for (const Bytes& r : {reply(0x03, 2), reply(0x02, 5), axis, reply(0x15, 58), format,
-                               reply(0x7B, 10)}) {
-            feedReplies(r);
+        for (auto reply : {query03Reply, query02Reply, axisReply, motorReply, formatReply,
+                           calibrationReply}) {
+            feedReplies(reply(f));
         }
     }
 
@@ -118,7 +46,7 @@ void BM_ReadingReply(benchmark::State& state) {
     if (!link.engine.linkReady()) state.SkipWithError("connect sequence did not complete");
     uint8_t read[kMessageCapacity];
     const size_t readLength = buildReadEncodersMessage(read, 0);
-    const Bytes r = encoderReading(0x00C0FFEE, 0x12345678);
+    const Bytes r = encoderReply(0x00C0FFEE, 0x12345678);
     for (auto _ : state) {
         link.engine.dispatchRequest(read, readLength);
         benchmark::DoNotOptimize(link.engine.feedReplyBytes(r.data(), r.size()));
@@ -136,7 +64,7 @@ void BM_ReadingReplyThroughPipe(benchmark::State& state) {
     uint8_t read[kMessageCapacity];
     const size_t readLength = buildReadEncodersMessage(read, 0);
     Bytes pipe(read, read + readLength);
-    const Bytes serial = asSerialData(encoderReading(0x00C0FFEE, 0x12345678));
+    const Bytes serial = asSerialData(encoderReply(0x00C0FFEE, 0x12345678));
     pipe.insert(pipe.end(), serial.begin(), serial.end());
     for (auto _ : state) link.engine.feedPipeBytes(pipe.data(), pipe.size());
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * (pipe.size())));
@@ -151,7 +79,7 @@ void BM_ReplyStream(benchmark::State& state) {
     if (!link.engine.linkReady()) state.SkipWithError("connect sequence did not complete");
     Bytes stream;
     for (size_t payload : {0, 1, 4, 9, 12, 28, 58, 200, 255}) {
-        const Bytes r = reply(0x7A, payload);
+        const Bytes r = blankReply(0x7A, payload);
         stream.insert(stream.end(), r.begin(), r.end());
     }
     while (stream.size() < 64 * 1024) stream.insert(stream.end(), stream.begin(), stream.end());
@@ -212,6 +140,6 @@ void BM_Dispatch(benchmark::State& state) {
 BENCHMARK(BM_Dispatch)->DenseRange(0, 7);
 
 }  // namespace
-}  // namespace zr8
+}  // namespace zr8::test
 
 BENCHMARK_MAIN();

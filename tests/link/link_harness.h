@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "link/frames.h"
 #include "link/link_engine.h"
 #include "link/request_message.h"
 
@@ -89,6 +90,39 @@ public:
     long double hours = 0.0L;
 };
 
+// Doubles that only count and keep the last frame, in fixed storage: for
+// benchmarks and for counting allocations, where the recording ones would
+// measure themselves.
+class CountingListener : public iNotificationListener {
+public:
+    void onStatus(int32_t) override { ++calls; }
+    void onConfiguration(int32_t, int32_t, const MountConfig&, const EncoderConfig&) override {
+        ++calls;
+    }
+    void onMeridianFlipQuery(int32_t) override { ++calls; }
+    void reservedNotification(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
+                              int32_t) override {}
+    void onPositions(const EncoderPositions& positions) override { calls += positions.valid; }
+    long calls = 0;
+};
+
+class LastFrameTransport : public iLinkTransport {
+public:
+    bool openPort(uint8_t, uint32_t) override { return true; }
+    void startReader(uint8_t) override {}
+    void closePort() override {}
+    bool writePort(const uint8_t* bytes, int length) override {
+        for (int i = 0; i < length && i < kLongestFrame; ++i) last[i] = bytes[i];
+        lastLength = length;
+        ++frames;
+        return true;
+    }
+    void pause(int) override {}
+    uint8_t last[kLongestFrame] = {};
+    int lastLength = 0;
+    long frames = 0;
+};
+
 // What the simulated controller reports during the connect sequence.
 struct ControllerFigures {
     uint32_t identityWord = 0x08020001;
@@ -127,6 +161,19 @@ inline Bytes blankReply(uint8_t command, size_t payloadLength) {
     frame[1] = static_cast<uint8_t>(payloadLength);
     if (payloadLength > 0) frame[2] = command;
     return frame;
+}
+
+// Reply bytes as the serial reader forwards them: cut into serial-data
+// messages of at most 31 bytes.
+inline Bytes asSerialData(const Bytes& bytes) {
+    Bytes pipe;
+    for (size_t done = 0; done < bytes.size();) {
+        uint8_t message[kMessageCapacity];
+        const size_t n = buildSerialDataMessage(message, bytes.data() + done, bytes.size() - done);
+        pipe.insert(pipe.end(), message, message + n);
+        done += n - 1;
+    }
+    return pipe;
 }
 
 inline Bytes identifyReply(const ControllerFigures& f) {
@@ -230,18 +277,8 @@ struct LinkHarness {
         for (int i = 0; i < count; ++i) request(buildHeartbeatMessage);
     }
 
-    // Reply bytes as the serial reader forwards them: cut into serial-data
-    // messages of at most 31 bytes.
-    void reply(const Bytes& bytes) {
-        size_t done = 0;
-        while (done < bytes.size()) {
-            uint8_t message[kMessageCapacity];
-            const size_t length =
-                buildSerialDataMessage(message, bytes.data() + done, bytes.size() - done);
-            engine.feedPipeBytes(message, length);
-            done += length - 1;
-        }
-    }
+    // Reply bytes as the serial reader forwards them.
+    void reply(const Bytes& bytes) { pipe(asSerialData(bytes)); }
 
     void connect(uint8_t port = 3, uint32_t baud = 115200) {
         request(buildConnectMessage, port, baud);

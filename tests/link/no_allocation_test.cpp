@@ -36,37 +36,6 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 namespace zr8::test {
 namespace {
 
-// Doubles that keep only counts and the last frame, in fixed storage.
-struct CountingListener : iNotificationListener {
-    void onStatus(int32_t) override { ++calls; }
-    void onConfiguration(int32_t, int32_t, const MountConfig&, const EncoderConfig&) override {
-        ++calls;
-    }
-    void onMeridianFlipQuery(int32_t) override { ++calls; }
-    void reservedNotification(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
-                              int32_t) override {}
-    void onPositions(const EncoderPositions&) override { ++calls; }
-    long calls = 0;
-};
-
-struct LastFrameTransport : iLinkTransport {
-    bool openPort(uint8_t, uint32_t) override { return true; }
-    void startReader(uint8_t) override {}
-    void closePort() override {}
-    bool writePort(const uint8_t* bytes, int length) override {
-        for (int i = 0; i < length && i < kLongestFrame; ++i) last[i] = bytes[i];
-        ++frames;
-        return true;
-    }
-    void pause(int) override {}
-    uint8_t last[kLongestFrame] = {};
-    long frames = 0;
-};
-
-struct Clock : iSkyClock {
-    long double localSiderealTime() const override { return 10.0L; }
-};
-
 // One connect, configuration, readings, requests and a slew, as pipe bytes.
 Bytes conversation() {
     Bytes pipe;
@@ -76,12 +45,8 @@ Bytes conversation() {
         add(m, build(m, args...));
     };
     auto serial = [&](const Bytes& bytes) {
-        for (size_t done = 0; done < bytes.size();) {
-            uint8_t m[kMessageCapacity];
-            const size_t n = buildSerialDataMessage(m, bytes.data() + done, bytes.size() - done);
-            add(m, n);
-            done += n - 1;
-        }
+        const Bytes messages = asSerialData(bytes);
+        pipe.insert(pipe.end(), messages.begin(), messages.end());
     };
     const ControllerFigures f;
     message(buildConnectMessage, uint8_t{1}, uint32_t{115200});
@@ -114,7 +79,8 @@ TEST(NoAllocation, WholeConversationAllocatesNothing) {
     const Bytes pipe = conversation();
     CountingListener listener;
     LastFrameTransport transport;
-    Clock clock;
+    FixedSkyClock clock;
+    clock.hours = 10.0L;
     LinkEngine engine(listener, transport, clock, EncoderConfig{});
 
     const long before = allocations.load();
