@@ -1,8 +1,9 @@
 #pragma once
 // Assembles the controller's replies: 55, L, then L payload bytes. A 55
 // inside a payload is payload; frames are resynchronised only by hunting for
-// 55 between frames, and a frame that stops short is completed by whatever
-// comes next (there is no time-out on the line).
+// 55 between frames. The assembler keeps no time: a frame that stops short
+// waits for more bytes until its owner resets it (the link does after a
+// pause on the line).
 
 #include <cstddef>
 #include <cstdint>
