@@ -28,85 +28,53 @@ void CommControl::post(const uint8_t* message, size_t length, const WaitableEven
     pipe_.write(message, length, giveUp);
 }
 
-void CommControl::onHeartBeat() {
-    uint8_t message[kMessageCapacity];
-    post(message, buildHeartbeatMessage(message));
-}
+void CommControl::onHeartBeat() { postBuilt(buildHeartbeatMessage); }
 
 void CommControl::connect(uint8_t portNumber, uint32_t baudRate) {
-    uint8_t message[kMessageCapacity];
-    post(message, buildConnectMessage(message, portNumber, baudRate));
+    postBuilt(buildConnectMessage, portNumber, baudRate);
 }
 
-void CommControl::disconnect() {
-    uint8_t message[kMessageCapacity];
-    post(message, buildDisconnectMessage(message));
-}
+void CommControl::disconnect() { postBuilt(buildDisconnectMessage); }
 
-void CommControl::storeSettings() {
-    uint8_t message[kMessageCapacity];
-    post(message, buildStoreSettingsMessage(message));
-}
+void CommControl::storeSettings() { postBuilt(buildStoreSettingsMessage); }
 
 void CommControl::manualMove(uint8_t direction, uint8_t speedStep) {
-    uint8_t message[kMessageCapacity];
-    post(message, buildManualMoveMessage(message, direction, speedStep));
+    postBuilt(buildManualMoveMessage, direction, speedStep);
 }
 
-void CommControl::stopMotion(uint8_t selector) {
-    uint8_t message[kMessageCapacity];
-    post(message, buildStopMessage(message, selector));
-}
+void CommControl::stopMotion(uint8_t selector) { postBuilt(buildStopMessage, selector); }
 
-void CommControl::setTracking(uint8_t on) {
-    uint8_t message[kMessageCapacity];
-    post(message, buildTrackingMessage(message, on));
-}
+void CommControl::setTracking(uint8_t on) { postBuilt(buildTrackingMessage, on); }
 
-void CommControl::pierSideMove(uint8_t selector) {
-    uint8_t message[kMessageCapacity];
-    post(message, buildPierSideMoveMessage(message, selector));
-}
+void CommControl::pierSideMove(uint8_t selector) { postBuilt(buildPierSideMoveMessage, selector); }
 
 void CommControl::gotoPosition(int32_t raTarget, int32_t decTarget) {
-    uint8_t message[kMessageCapacity];
-    post(message, buildGotoMessage(message, raTarget, decTarget));
+    postBuilt(buildGotoMessage, raTarget, decTarget);
 }
 
 void CommControl::meridianFlipChoice(uint16_t choice) {
-    uint8_t message[kMessageCapacity];
-    post(message, buildMeridianFlipChoiceMessage(message, choice));
+    postBuilt(buildMeridianFlipChoiceMessage, choice);
 }
 
 void CommControl::setMotorReverse(uint8_t reverseBits, uint8_t motorOption) {
-    uint8_t message[kMessageCapacity];
-    post(message, buildMotorReverseMessage(message, reverseBits, motorOption));
+    postBuilt(buildMotorReverseMessage, reverseBits, motorOption);
 }
 
 void CommControl::setEncoderFormat(const uint8_t (&format)[8]) {
-    uint8_t message[kMessageCapacity];
-    post(message, buildEncoderFormatMessage(message, format));
+    postBuilt(buildEncoderFormatMessage, format);
 }
 
 void CommControl::setEncoderCalibration(uint8_t reverseBits, int32_t raOffset, int32_t decOffset) {
-    uint8_t message[kMessageCapacity];
-    post(message, buildEncoderCalibrationMessage(message, reverseBits, raOffset, decOffset));
+    postBuilt(buildEncoderCalibrationMessage, reverseBits, raOffset, decOffset);
 }
 
-void CommControl::readEncoders(uint8_t selector) {
-    uint8_t message[kMessageCapacity];
-    post(message, buildReadEncodersMessage(message, selector));
-}
+void CommControl::readEncoders(uint8_t selector) { postBuilt(buildReadEncodersMessage, selector); }
 
 void CommControl::readEncodersQuiet(uint8_t parameter) {
-    uint8_t message[kMessageCapacity];
-    post(message, buildReadEncodersQuietMessage(message, parameter));
+    postBuilt(buildReadEncodersQuietMessage, parameter);
 }
 
-void CommControl::sendReserved(uint32_t a, uint32_t b) {
-    uint8_t message[kMessageCapacity];
-    post(message, buildReservedMessage(message, a, b));
-}
+void CommControl::sendReserved(uint32_t a, uint32_t b) { postBuilt(buildReservedMessage, a, b); }
 
 void CommControl::shutdown() {
     if (shutDown_) return;

@@ -27,6 +27,7 @@
 #include "link/link_transport.h"
 #include "link/notification_listener.h"
 #include "link/records.h"
+#include "link/request_message.h"
 #include "link/sky_clock.h"
 #include "link/zr6_control.h"
 #include "platform/byte_pipe.h"
@@ -94,6 +95,13 @@ private:
     // `giveUp`: the reader's stop event, so that a reader waiting for room in
     // a full pipe cannot hold up closePort, which waits for it.
     void post(const uint8_t* message, size_t length, const WaitableEvent* giveUp = nullptr);
+    // Builds one request message on the stack with a request_message builder
+    // and posts it.
+    template <typename Build, typename... Args>
+    void postBuilt(Build build, const Args&... args) {
+        uint8_t message[kMessageCapacity];
+        post(message, build(message, args...));
+    }
     void workerLoop();
     void readerLoop(uint8_t portGeneration);
     void forwardToPipe(const uint8_t* bytes, size_t count);
