@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QScreen>
@@ -77,6 +78,14 @@ void placeControl(QWidget* widget, const DialogUnits& units, int id, int x, int 
 
 void placeControl(QWidget* widget, const DialogUnits& units, int x, int y, int width, int height) {
     widget->setGeometry(units.rect(x, y, width, height));
+}
+
+QLabel* placeLabel(QWidget* parent, const DialogUnits& units, const char* text, Qt::Alignment align,
+                   int x, int y, int width, int height) {
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    label->setAlignment(align | Qt::AlignTop);
+    placeControl(label, units, x, y, width, height);
+    return label;
 }
 
 }  // namespace zr8::ui

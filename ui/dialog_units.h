@@ -9,6 +9,7 @@
 #include <QRect>
 #include <QSize>
 
+class QLabel;
 class QWidget;
 
 namespace zr8::ui {
@@ -38,6 +39,10 @@ void placeControl(QWidget* widget, const DialogUnits& units, int id, int x, int 
                   int height);
 // The same for a control that nothing refers to by identifier.
 void placeControl(QWidget* widget, const DialogUnits& units, int x, int y, int width, int height);
+
+// A static text, top-aligned like the templates' labels, placed at (x, y).
+QLabel* placeLabel(QWidget* parent, const DialogUnits& units, const char* text, Qt::Alignment align,
+                   int x, int y, int width, int height);
 
 // Fixes a dialog's client size and places it at (x, y): relative to its
 // owner's client area, or to the screen's work area when it has none.

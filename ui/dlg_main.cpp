@@ -65,14 +65,6 @@ public:
 
 constexpr int kOtherDevice = 0;  // list data of the "enter a path" entry
 
-QLabel* label(QWidget* parent, const DialogUnits& du, const char* text, Qt::Alignment align, int x,
-              int y, int w, int h) {
-    auto* l = new QLabel(QString::fromLatin1(text), parent);
-    l->setAlignment(align | Qt::AlignTop);
-    placeControl(l, du, x, y, w, h);
-    return l;
-}
-
 QLineEdit* readOnlyEdit(QWidget* parent, const DialogUnits& du, int id, int x, int y, int w, int h) {
     auto* e = new QLineEdit(parent);
     markReadOnly(e);
@@ -123,7 +115,7 @@ void DlgMain::buildControls() {
     placeDialog(this, du, 45, 45, 456, 236);
 
     // Creation order is the focus order: the port list takes the focus first.
-    label(this, du, "Port:", Qt::AlignRight, 4, 7, 32, 12);
+    placeLabel(this, du, "Port:", Qt::AlignRight, 4, 7, 32, 12);
     portList_ = new PortListBox(this);
     placeControl(portList_, du, IdPortList, 38, 5, 60, 12);
     // The list's closed height is the toolkit's; the width is the template's.
@@ -155,10 +147,10 @@ void DlgMain::buildControls() {
     readOnlyEdit(this, du, IdSecondStatus, 312, 20, 140, 12);
 
     // The arrow cross with its compass letters.
-    label(this, du, "N", Qt::AlignHCenter, 40, 35, 23, 10);
-    label(this, du, "S", Qt::AlignHCenter, 40, 95, 23, 10);
-    label(this, du, "W", Qt::AlignHCenter, 83, 67, 10, 10);
-    label(this, du, "E", Qt::AlignHCenter, 12, 67, 10, 10);
+    placeLabel(this, du, "N", Qt::AlignHCenter, 40, 35, 23, 10);
+    placeLabel(this, du, "S", Qt::AlignHCenter, 40, 95, 23, 10);
+    placeLabel(this, du, "W", Qt::AlignHCenter, 83, 67, 10, 10);
+    placeLabel(this, du, "E", Qt::AlignHCenter, 12, 67, 10, 10);
     connect(button(this, du, IdStop, "Stop", 40, 60, 23, 19), &QPushButton::clicked, this,
             [this] { link_.stopMotion(4); });
     struct Arrow {
@@ -211,11 +203,11 @@ void DlgMain::buildControls() {
     auto* positions = new QGroupBox(QStringLiteral("Position measured by encoders"), this);
     placeControl(positions, du, 104, 144, 348, 88);
     positions->lower();
-    label(this, du, "System", Qt::AlignHCenter, 192, 164, 70, 10);
-    label(this, du, "Arcseconds", Qt::AlignHCenter, 264, 164, 70, 10);
-    label(this, du, "Degs / min / sec", Qt::AlignHCenter, 336, 164, 70, 10);
-    label(this, du, "RA encoder:", Qt::AlignRight, 130, 183, 60, 10);
-    label(this, du, "Dec encoder:", Qt::AlignRight, 130, 207, 60, 10);
+    placeLabel(this, du, "System", Qt::AlignHCenter, 192, 164, 70, 10);
+    placeLabel(this, du, "Arcseconds", Qt::AlignHCenter, 264, 164, 70, 10);
+    placeLabel(this, du, "Degs / min / sec", Qt::AlignHCenter, 336, 164, 70, 10);
+    placeLabel(this, du, "RA encoder:", Qt::AlignRight, 130, 183, 60, 10);
+    placeLabel(this, du, "Dec encoder:", Qt::AlignRight, 130, 207, 60, 10);
     for (int base : {IdRaRaw, IdDecRaw}) {
         const int y = base == IdRaRaw ? 181 : 205;
         readOnlyEdit(this, du, base, 192, y, 70, 12);
@@ -229,10 +221,10 @@ void DlgMain::buildAxisGroup(const char* title, int shift, int firstId) {
     auto* group = new QGroupBox(QString::fromLatin1(title), this);
     placeControl(group, du, 104 + shift, 34, 172, 108);
     group->lower();
-    label(this, du, "Gear ratio:", Qt::AlignRight, 108 + shift, 46, 70, 12);
-    label(this, du, "Microstep resolution:", Qt::AlignRight, 108 + shift, 60, 70, 12);
-    label(this, du, "Encoder resolution:", Qt::AlignRight, 108 + shift, 74, 70, 12);
-    label(this, du, "Encoder offset:", Qt::AlignRight, 108 + shift, 127, 50, 12);
+    placeLabel(this, du, "Gear ratio:", Qt::AlignRight, 108 + shift, 46, 70, 12);
+    placeLabel(this, du, "Microstep resolution:", Qt::AlignRight, 108 + shift, 60, 70, 12);
+    placeLabel(this, du, "Encoder resolution:", Qt::AlignRight, 108 + shift, 74, 70, 12);
+    placeLabel(this, du, "Encoder offset:", Qt::AlignRight, 108 + shift, 127, 50, 12);
     readOnlyEdit(this, du, firstId + 0, 182 + shift, 44, 88, 12);
     readOnlyEdit(this, du, firstId + 1, 182 + shift, 58, 88, 12);
     readOnlyEdit(this, du, firstId + 3, 182 + shift, 72, 16, 12);

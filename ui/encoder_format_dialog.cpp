@@ -18,10 +18,7 @@ namespace zr8::ui {
 namespace {
 
 QLabel* rightLabel(QWidget* parent, const DialogUnits& du, const char* text, int x, int y) {
-    auto* l = new QLabel(QString::fromLatin1(text), parent);
-    l->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    placeControl(l, du, x, y, 80, 12);
-    return l;
+    return placeLabel(parent, du, text, Qt::AlignRight, x, y, 80, 12);
 }
 
 uint8_t flagsOf(const QCheckBox* invert, const QCheckBox* gray) {

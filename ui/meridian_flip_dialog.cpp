@@ -43,14 +43,6 @@ QLineEdit* readOnlyEdit(QWidget* parent, const DialogUnits& du, int id, int x, i
     return edit;
 }
 
-QLabel* label(QWidget* parent, const DialogUnits& du, const char* text, Qt::Alignment align, int x,
-              int y, int w, int h) {
-    auto* l = new QLabel(QString::fromLatin1(text), parent);
-    l->setAlignment(align | Qt::AlignTop);
-    placeControl(l, du, x, y, w, h);
-    return l;
-}
-
 }  // namespace
 
 MeridianFlipDialog::MeridianFlipDialog(int flipCase, QWidget* owner) : QDialog(owner) {
@@ -61,10 +53,10 @@ MeridianFlipDialog::MeridianFlipDialog(int flipCase, QWidget* owner) : QDialog(o
     placeDialog(this, du, 32, 32, 192, 120);
 
     const FlipTexts texts = textsFor(flipCase);
-    label(this, du, "Positioning with Meridian flip", Qt::AlignHCenter, 4, 4, 184, 10);
-    label(this, du, "Present state:", Qt::AlignRight, 4, 18, 50, 10);
-    label(this, du, "Target state:", Qt::AlignRight, 4, 32, 50, 10);
-    label(this, du, "Optional:", Qt::AlignRight, 4, 46, 50, 10);
+    placeLabel(this, du, "Positioning with Meridian flip", Qt::AlignHCenter, 4, 4, 184, 10);
+    placeLabel(this, du, "Present state:", Qt::AlignRight, 4, 18, 50, 10);
+    placeLabel(this, du, "Target state:", Qt::AlignRight, 4, 32, 50, 10);
+    placeLabel(this, du, "Optional:", Qt::AlignRight, 4, 46, 50, 10);
     // The edits take the focus first, as they do in the template, so Enter
     // lands on no button and does nothing.
     readOnlyEdit(this, du, IdPresentState, 58, 17, 120, 12, texts.present);

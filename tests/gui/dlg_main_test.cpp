@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <thread>
 
@@ -99,6 +100,14 @@ protected:
         return w;
     }
     QString text(int id) const { return get<QLineEdit>(id)->text(); }
+
+    struct Shown {
+        int id;
+        const char* text;
+    };
+    void expectShown(std::initializer_list<Shown> fields) const {
+        for (const Shown& f : fields) EXPECT_EQ(text(f.id), QString::fromLatin1(f.text)) << f.id;
+    }
 
     // Delivers the configuration the way the link does, from another thread.
     void connectAndConfigure(const MountConfig& m = sampleMount(),
@@ -328,18 +337,13 @@ TEST_F(MainDialogTest, TrackingButtonsShowTheLastRequest) {
 TEST_F(MainDialogTest, ConfigurationFillsTheFieldsAndEnablesTheControlsForGood) {
     connectAndConfigure();
     EXPECT_EQ(text(DlgMain::IdStatusLine), QStringLiteral("Connection established."));
-    struct Case {
-        int id;
-        const char* shown;
-    };
-    const Case cases[] = {
+    expectShown({
         {DlgMain::IdRaGearRatio, "270"},       {DlgMain::IdDecGearRatio, "180"},
         {DlgMain::IdRaMicrosteps, "1728000"},  {DlgMain::IdDecMicrosteps, "1152000"},
         {DlgMain::IdRaBitsPerRev, "32"},       {DlgMain::IdRaCountsPerRev, "4294967296"},
         {DlgMain::IdDecBitsPerRev, "22"},      {DlgMain::IdDecCountsPerRev, "4194304"},
         {DlgMain::IdRaOffset, "-1"},           {DlgMain::IdDecOffset, "123456"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(text(c.id), QString::fromLatin1(c.shown)) << c.id;
+    });
     EXPECT_FALSE(get<QCheckBox>(DlgMain::IdRaReverseMotor)->isChecked());
     EXPECT_TRUE(get<QCheckBox>(DlgMain::IdDecReverseMotor)->isChecked());
     EXPECT_TRUE(get<QCheckBox>(DlgMain::IdRaReverseEncoder)->isChecked());
@@ -404,16 +408,11 @@ TEST_F(MainDialogTest, ReadingShowsRawArcsecondsAndDegrees) {
     p.decArcsec = 45296;
     model.onPositions(p);
     ASSERT_TRUE(waitUntil([&] { return !text(DlgMain::IdDecDms).isEmpty(); }));
-    struct Case {
-        int id;
-        const char* shown;
-    };
-    const Case cases[] = {
+    expectShown({
         {DlgMain::IdRaRaw, "16777216"},   {DlgMain::IdRaArcsec, "648000"},
         {DlgMain::IdRaDms, "+180:00:00"}, {DlgMain::IdDecRaw, "4294967295"},
         {DlgMain::IdDecArcsec, "45296"},  {DlgMain::IdDecDms, "+12:34:56"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(text(c.id), QString::fromLatin1(c.shown)) << c.id;
+    });
 
     // A reading that is not valid leaves the fields as they are.
     EncoderPositions invalid = p;

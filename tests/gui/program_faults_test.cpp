@@ -131,6 +131,12 @@ constexpr const char* kOpening = "Opening port, please wait...";
 constexpr const char* kConnecting = "Connecting...";
 constexpr const char* kConnected = "Connection established.";
 
+void connectTo(DlgMain* d, sim::PtyServer& controller) {
+    chooseDevice(d, controller.slavePath());
+    ASSERT_TRUE(click(d, DlgMain::IdConnect));
+    ASSERT_TRUE(showsStatus(d, kConnected));
+}
+
 // Reads until the reading fields show words, asking again every 600 ms (more
 // than two of the program's ticks) as an operator would when nothing comes.
 bool readUntilShown(DlgMain* d) {
@@ -286,9 +292,7 @@ TEST(ProgramStorm, ThousandsOfClicksReachTheControllerWholeAndInOrder) {
     mount.decMaxSpeed = settings.dec.baseSpeed * settings.dec.speedFactor;
 
     EXPECT_EQ(runWith([&](DlgMain* d) {
-        chooseDevice(d, controller.slavePath());
-        ASSERT_TRUE(click(d, DlgMain::IdConnect));
-        ASSERT_TRUE(showsStatus(d, kConnected));
+        ASSERT_NO_FATAL_FAILURE(connectTo(d, controller));
         const size_t connectFrames = controller.receivedFrames().size();
         auto* speed = control<QSlider>(d, DlgMain::IdSpeed);
         auto* raReverse = control<QCheckBox>(d, DlgMain::IdRaReverseMotor);
@@ -400,12 +404,6 @@ struct ClosingCase {
 };
 
 void PrintTo(const ClosingCase& c, std::ostream* out) { *out << c.name; }
-
-void connectTo(DlgMain* d, sim::PtyServer& controller) {
-    chooseDevice(d, controller.slavePath());
-    ASSERT_TRUE(click(d, DlgMain::IdConnect));
-    ASSERT_TRUE(showsStatus(d, kConnected));
-}
 
 constexpr int kConnectFrameCount = 7;
 

@@ -61,6 +61,13 @@ bool connected(DlgMain* d) {
            enabled(d, DlgMain::IdReadEncoders);
 }
 
+void connectToSimulator(DlgMain* d) {
+    chooseSimulator(d);
+    ASSERT_TRUE(click(d, DlgMain::IdConnect));
+    ASSERT_TRUE(waitUntil([&] { return connected(d); }, 10000))
+        << text(d, DlgMain::IdStatusLine).toStdString();
+}
+
 TEST(StartUp, AListingMadeAheadFillsThePortList) {
     std::promise<std::vector<DetectedDevice>> listing;
     listing.set_value({{"/dev/ttyUSB9", "Made ahead"}});
@@ -84,10 +91,7 @@ TEST(StartUp, ClosingBeforeConnectingEndsWithZero) {
 
 TEST(StartUp, ConnectingToTheSimulatedControllerFillsTheConfigurationAndReadsEncoders) {
     EXPECT_EQ(runWith([](DlgMain* d) {
-        chooseSimulator(d);
-        ASSERT_TRUE(click(d, DlgMain::IdConnect));
-        ASSERT_TRUE(waitUntil([&] { return connected(d); }, 10000))
-            << text(d, DlgMain::IdStatusLine).toStdString();
+        ASSERT_NO_FATAL_FAILURE(connectToSimulator(d));
         for (int id : DlgMain::kControlList) EXPECT_TRUE(enabled(d, id)) << id;
         // The simulator's factory setup: 270:1 worm, 200-step motors at 32
         // microsteps, 25-bit encoders.
@@ -153,9 +157,7 @@ TEST(StartUp, ClosingWhileTheConnectionIsBeingMadeEndsWithZero) {
 
 TEST(StartUp, ClosingWhileConnectedAndMovingEndsWithZero) {
     EXPECT_EQ(runWith([](DlgMain* d) {
-        chooseSimulator(d);
-        ASSERT_TRUE(click(d, DlgMain::IdConnect));
-        ASSERT_TRUE(waitUntil([&] { return connected(d); }, 10000));
+        ASSERT_NO_FATAL_FAILURE(connectToSimulator(d));
         ASSERT_TRUE(click(d, DlgMain::IdUp));
         ASSERT_TRUE(waitUntil([&] {
             return text(d, DlgMain::IdStatusLine) == QStringLiteral("Manual movement");
@@ -166,9 +168,7 @@ TEST(StartUp, ClosingWhileConnectedAndMovingEndsWithZero) {
 
 TEST(StartUp, ClosingWhileASecondaryDialogIsOpenEndsWithZero) {
     EXPECT_EQ(runWith([](DlgMain* d) {
-        chooseSimulator(d);
-        ASSERT_TRUE(click(d, DlgMain::IdConnect));
-        ASSERT_TRUE(waitUntil([&] { return connected(d); }, 10000));
+        ASSERT_NO_FATAL_FAILURE(connectToSimulator(d));
         onNextModal([d](QWidget* format) {
             d->close();  // the window's close command, while the format dialog is up
             clickChild(format, QStringLiteral("IDC_2"));
