@@ -146,7 +146,7 @@ bool SerialPort::write(const uint8_t* bytes, size_t count, int timeoutMs,
             continue;
         }
         if (written < 0 && errno == EINTR) continue;
-        if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        if (written < 0 && deviceLost(errno)) return false;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return false;
         if (giveUp != nullptr && giveUp->isSet()) return false;

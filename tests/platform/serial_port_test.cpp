@@ -52,12 +52,22 @@ private:
     std::string slave_;
 };
 
-TEST(SerialPort, OpensRaw8N1WithoutFlowControl) {
+// A port opened on the slave of a fresh pty.
+class SerialPortOnPty : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(pty.ok()); }
+    ::testing::AssertionResult open(uint32_t baud = 115200) {
+        if (port.open(pty.slave().c_str(), baud, error)) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << error.text();
+    }
+
     Pty pty;
-    ASSERT_TRUE(pty.ok());
     SerialPort port;
     PortError error;
-    ASSERT_TRUE(port.open(pty.slave().c_str(), 115200, error)) << error.text();
+};
+
+TEST_F(SerialPortOnPty, OpensRaw8N1WithoutFlowControl) {
+    ASSERT_TRUE(open());
     EXPECT_EQ(error.code, PortErrorCode::None);
     termios settings{};
     ASSERT_EQ(::tcgetattr(pty.master(), &settings), 0);  // a pty shares its settings
@@ -71,12 +81,8 @@ TEST(SerialPort, OpensRaw8N1WithoutFlowControl) {
     EXPECT_EQ(settings.c_cc[VMIN], 1);
 }
 
-TEST(SerialPort, WritesAndReadsBytesUnchanged) {
-    Pty pty;
-    ASSERT_TRUE(pty.ok());
-    SerialPort port;
-    PortError error;
-    ASSERT_TRUE(port.open(pty.slave().c_str(), 9600, error)) << error.text();
+TEST_F(SerialPortOnPty, WritesAndReadsBytesUnchanged) {
+    ASSERT_TRUE(open(9600));
     // Bytes a cooked line would change: CR, LF, XON/XOFF, DEL, 0xFF.
     const std::vector<uint8_t> frame = {0xAA, 0x02, 0x0D, 0x0A, 0x11, 0x13, 0x7F, 0xFF, 0x00};
     ASSERT_TRUE(port.write(frame.data(), frame.size(), 1000));
@@ -96,16 +102,13 @@ TEST(SerialPort, WritesAndReadsBytesUnchanged) {
     EXPECT_EQ(got, std::vector<uint8_t>(reply, reply + sizeof reply));
 }
 
-TEST(SerialPort, SecondOpenOfTheSameDeviceIsBusy) {
-    Pty pty;
-    ASSERT_TRUE(pty.ok());
-    SerialPort first, second;
-    PortError error;
-    ASSERT_TRUE(first.open(pty.slave().c_str(), 115200, error));
+TEST_F(SerialPortOnPty, SecondOpenOfTheSameDeviceIsBusy) {
+    ASSERT_TRUE(open());
+    SerialPort second;
     EXPECT_FALSE(second.open(pty.slave().c_str(), 115200, error));
     EXPECT_EQ(error.code, PortErrorCode::Busy);
     EXPECT_FALSE(error.remedy.empty());
-    first.close();
+    port.close();
     EXPECT_TRUE(second.open(pty.slave().c_str(), 115200, error)) << error.text();
 }
 
@@ -133,12 +136,8 @@ INSTANTIATE_TEST_SUITE_P(
                       OpenFailure{"/dev/null", 115200, PortErrorCode::NotASerialDevice},
                       OpenFailure{"/dev/ptmx", 12345, PortErrorCode::Other}));
 
-TEST(SerialPort, StopEndsAWaitingReadAndWinsOverData) {
-    Pty pty;
-    ASSERT_TRUE(pty.ok());
-    SerialPort port;
-    PortError error;
-    ASSERT_TRUE(port.open(pty.slave().c_str(), 115200, error));
+TEST_F(SerialPortOnPty, StopEndsAWaitingReadAndWinsOverData) {
+    ASSERT_TRUE(open());
     WaitableEvent stop;
     SerialPort::ReadOutcome outcome = SerialPort::ReadOutcome::Data;
     std::thread reader([&] {
@@ -157,12 +156,8 @@ TEST(SerialPort, StopEndsAWaitingReadAndWinsOverData) {
     EXPECT_EQ(port.readSome(buffer, sizeof buffer, received, stop), SerialPort::ReadOutcome::Stopped);
 }
 
-TEST(SerialPort, HangUpIsReportedAsLostNotSpun) {
-    Pty pty;
-    ASSERT_TRUE(pty.ok());
-    SerialPort port;
-    PortError error;
-    ASSERT_TRUE(port.open(pty.slave().c_str(), 115200, error));
+TEST_F(SerialPortOnPty, HangUpIsReportedAsLostNotSpun) {
+    ASSERT_TRUE(open());
     const uint8_t last[] = {0x55, 0x01};
     ASSERT_EQ(::write(pty.master(), last, 2), 2);
     pty.closeMaster();
@@ -179,12 +174,8 @@ TEST(SerialPort, HangUpIsReportedAsLostNotSpun) {
     EXPECT_FALSE(port.write(last, 2, 100));
 }
 
-TEST(SerialPort, WriteGivesUpWhenTheLineDoesNotTakeTheBytes) {
-    Pty pty;
-    ASSERT_TRUE(pty.ok());
-    SerialPort port;
-    PortError error;
-    ASSERT_TRUE(port.open(pty.slave().c_str(), 115200, error));
+TEST_F(SerialPortOnPty, WriteGivesUpWhenTheLineDoesNotTakeTheBytes) {
+    ASSERT_TRUE(open());
     // Nobody reads the master: the line's buffers fill up and stay full.
     std::vector<uint8_t> block(4096, 0x5A);
     bool accepted = true;
@@ -194,12 +185,8 @@ TEST(SerialPort, WriteGivesUpWhenTheLineDoesNotTakeTheBytes) {
 
 // Closing the program must not wait out a write to a device that stopped
 // taking bytes.
-TEST(SerialPort, WriteToAFullLineEndsWhenToldToGiveUp) {
-    Pty pty;
-    ASSERT_TRUE(pty.ok());
-    SerialPort port;
-    PortError error;
-    ASSERT_TRUE(port.open(pty.slave().c_str(), 115200, error));
+TEST_F(SerialPortOnPty, WriteToAFullLineEndsWhenToldToGiveUp) {
+    ASSERT_TRUE(open());
     std::vector<uint8_t> block(4096, 0x5A);
     while (port.write(block.data(), block.size(), 20)) {
     }
@@ -211,12 +198,8 @@ TEST(SerialPort, WriteToAFullLineEndsWhenToldToGiveUp) {
     EXPECT_FALSE(port.write(block.data(), 1, 60'000, &giveUp));  // already set: no wait at all
 }
 
-TEST(SerialPort, CloseTwiceAndUseAfterCloseAreHarmless) {
-    Pty pty;
-    ASSERT_TRUE(pty.ok());
-    SerialPort port;
-    PortError error;
-    ASSERT_TRUE(port.open(pty.slave().c_str(), 115200, error));
+TEST_F(SerialPortOnPty, CloseTwiceAndUseAfterCloseAreHarmless) {
+    ASSERT_TRUE(open());
     port.close();
     port.close();
     EXPECT_FALSE(port.isOpen());

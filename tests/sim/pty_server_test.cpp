@@ -14,6 +14,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace zr8::sim {
@@ -94,30 +95,39 @@ private:
     bool hungUp_ = false;
 };
 
+// A started server with one client on its device.
+struct Session {
+    explicit Session(const SimConfig& config = {}, const FaultConfig& faults = {})
+        : server(config, faults), started(server.start(&error)), client(started ? server.slavePath() : "") {}
+    bool ok() const { return started && client.ok(); }
+
+    PtyServer server;
+    std::string error;
+    bool started;
+    SerialClient client;
+};
+
 Bytes exchange(SerialClient& client, const Bytes& frame, size_t replySize) {
     EXPECT_TRUE(client.send(frame));
     return client.receive(replySize);
 }
 
 TEST(PtyServer, AnswersTheConnectSequenceByteForByte) {
-    PtyServer server;
-    std::string error;
-    ASSERT_TRUE(server.start(&error)) << error;
-    ASSERT_EQ(server.slavePath().rfind("/dev/pts/", 0), 0u) << server.slavePath();
-    SerialClient client(server.slavePath());
-    ASSERT_TRUE(client.ok());
+    Session s;
+    ASSERT_TRUE(s.ok()) << s.error;
+    ASSERT_EQ(s.server.slavePath().rfind("/dev/pts/", 0), 0u) << s.server.slavePath();
 
-    EXPECT_EQ(exchange(client, kIdentify, 7), kIdentifyReply);
-    EXPECT_EQ(exchange(client, {0xAA, 0x01, 0x03}, 4), (Bytes{0x55, 0x02, 0x03, 0x01}));
-    EXPECT_EQ(exchange(client, {0xAA, 0x01, 0x02}, 7), (Bytes{0x55, 0x05, 0x02, 0x02, 0x00, 0x01, 0x00}));
-    EXPECT_EQ(exchange(client, {0xAA, 0x01, 0x14}, 30).size(), 30u);
-    EXPECT_EQ(exchange(client, {0xAA, 0x01, 0x15}, 60).size(), 60u);
-    EXPECT_EQ(exchange(client, {0xAA, 0x01, 0x17}, 11),
+    EXPECT_EQ(exchange(s.client, kIdentify, 7), kIdentifyReply);
+    EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x03}, 4), (Bytes{0x55, 0x02, 0x03, 0x01}));
+    EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x02}, 7), (Bytes{0x55, 0x05, 0x02, 0x02, 0x00, 0x01, 0x00}));
+    EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x14}, 30).size(), 30u);
+    EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x15}, 60).size(), 60u);
+    EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x17}, 11),
               (Bytes{0x55, 0x09, 0x17, 0x00, 0x0C, 0x19, 0x00, 0x00, 0x0C, 0x19, 0x00}));
-    EXPECT_EQ(exchange(client, {0xAA, 0x01, 0x7B}, 12), (Bytes{0x55, 0x0A, 0x7B, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x7B}, 12), (Bytes{0x55, 0x0A, 0x7B, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 
-    ASSERT_TRUE(server.waitForFrames(7, 2s));
-    const auto frames = server.receivedFrames();
+    ASSERT_TRUE(s.server.waitForFrames(7, 2s));
+    const auto frames = s.server.receivedFrames();
     EXPECT_EQ(frames.front(), kIdentify);
     EXPECT_EQ(frames.back(), (Bytes{0xAA, 0x01, 0x7B}));
 }
@@ -126,55 +136,47 @@ TEST(PtyServer, ControlCharactersPassUntouched) {
     // 0x0D, 0x11 and 0x13 would be eaten or translated by a cooked line.
     SimConfig config;
     config.settings.raOffset = 0x13110D0A;
-    PtyServer server(config);
-    ASSERT_TRUE(server.start());
-    SerialClient client(server.slavePath());
-    ASSERT_TRUE(client.ok());
-    EXPECT_EQ(exchange(client, {0x11, 0x13, 0x0D, 0xAA, 0x02, 0x0D, 0x01}, 4), (Bytes{0x55, 0x02, 0x0D, 0x00}));
-    EXPECT_EQ(exchange(client, {0xAA, 0x01, 0x7B}, 12),
+    Session s(config);
+    ASSERT_TRUE(s.ok()) << s.error;
+    EXPECT_EQ(exchange(s.client, {0x11, 0x13, 0x0D, 0xAA, 0x02, 0x0D, 0x01}, 4), (Bytes{0x55, 0x02, 0x0D, 0x00}));
+    EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x7B}, 12),
               (Bytes{0x55, 0x0A, 0x7B, 0x00, 0x0A, 0x0D, 0x11, 0x13, 0, 0, 0, 0}));
-    ASSERT_TRUE(server.waitForFrames(2, 1s));
-    EXPECT_EQ(server.receivedFrames()[0], (Bytes{0xAA, 0x02, 0x0D, 0x01}));
+    ASSERT_TRUE(s.server.waitForFrames(2, 1s));
+    EXPECT_EQ(s.server.receivedFrames()[0], (Bytes{0xAA, 0x02, 0x0D, 0x01}));
 }
 
 TEST(PtyServer, WriteCommandsGetNoReplyAndChangeTheMount) {
-    PtyServer server;
-    ASSERT_TRUE(server.start());
-    SerialClient client(server.slavePath());
-    ASSERT_TRUE(client.ok());
-    client.send({0xAA, 0x03, 0x24, 0x00, 0x01});                    // tracking on
-    client.send({0xAA, 0x07, 0x23, 0x00, 0x40, 0x18, 0xFC, 0xFF, 0xFF});  // Dec at -1000
+    Session s;
+    ASSERT_TRUE(s.ok()) << s.error;
+    s.client.send({0xAA, 0x03, 0x24, 0x00, 0x01});                    // tracking on
+    s.client.send({0xAA, 0x07, 0x23, 0x00, 0x40, 0x18, 0xFC, 0xFF, 0xFF});  // Dec at -1000
     // The next reply is the poll's, so nothing came in between.
-    EXPECT_EQ(exchange(client, {0xAA, 0x02, 0x1E, 0x01}, 6), (Bytes{0x55, 0x04, 0x1E, 0x01, 0x01, 0x03}));
-    const MountSnapshot s = server.snapshot();
-    EXPECT_TRUE(s.tracking);
-    EXPECT_EQ(s.dec.state.status, MotionStatus::Manual);
-    EXPECT_LT(s.dec.state.speed, 0);
-    EXPECT_EQ(s.framesHandled, 3u);
+    EXPECT_EQ(exchange(s.client, {0xAA, 0x02, 0x1E, 0x01}, 6), (Bytes{0x55, 0x04, 0x1E, 0x01, 0x01, 0x03}));
+    const MountSnapshot snap = s.server.snapshot();
+    EXPECT_TRUE(snap.tracking);
+    EXPECT_EQ(snap.dec.state.status, MotionStatus::Manual);
+    EXPECT_LT(snap.dec.state.speed, 0);
+    EXPECT_EQ(snap.framesHandled, 3u);
 }
 
 TEST(PtyServer, GarbageAndUnknownFramesDoNotCostSync) {
-    PtyServer server;
-    ASSERT_TRUE(server.start());
-    SerialClient client(server.slavePath());
-    ASSERT_TRUE(client.ok());
-    client.send({0x00, 0xFF, 0xAA, 0x00, 0xAA, 0xF0, 0xAA, 0x01, 0x42, 0xAA, 0x02, 0x01, 0x00});
-    EXPECT_EQ(exchange(client, kIdentify, 7), kIdentifyReply);
-    EXPECT_TRUE(client.silentFor(50ms));
-    ASSERT_TRUE(server.waitForFrames(3, 1s));
-    EXPECT_EQ(server.snapshot().framesIgnored, 2u);
+    Session s;
+    ASSERT_TRUE(s.ok()) << s.error;
+    s.client.send({0x00, 0xFF, 0xAA, 0x00, 0xAA, 0xF0, 0xAA, 0x01, 0x42, 0xAA, 0x02, 0x01, 0x00});
+    EXPECT_EQ(exchange(s.client, kIdentify, 7), kIdentifyReply);
+    EXPECT_TRUE(s.client.silentFor(50ms));
+    ASSERT_TRUE(s.server.waitForFrames(3, 1s));
+    EXPECT_EQ(s.server.snapshot().framesIgnored, 2u);
 }
 
 TEST(PtyServer, AHalfFrameIsForgottenAfterAPause) {
-    PtyServer server;
-    ASSERT_TRUE(server.start());
-    SerialClient client(server.slavePath());
-    ASSERT_TRUE(client.ok());
-    client.send({0xAA, 0x0B, 0x25, 0x01});
+    Session s;
+    ASSERT_TRUE(s.ok()) << s.error;
+    s.client.send({0xAA, 0x0B, 0x25, 0x01});
     // Nothing completes the half frame; after the line has been quiet the
     // next frame is read afresh.
-    EXPECT_TRUE(client.silentFor(700ms));
-    EXPECT_EQ(exchange(client, kIdentify, 7), kIdentifyReply);
+    EXPECT_TRUE(s.client.silentFor(700ms));
+    EXPECT_EQ(exchange(s.client, kIdentify, 7), kIdentifyReply);
 }
 
 TEST(PtyServer, ClientsMayOpenAndCloseTheDeviceRepeatedly) {
@@ -250,139 +252,113 @@ TEST(PtyServer, AnUnreadableStateFileFailsTheStart) {
 TEST(PtyServer, ASlewEndsInScaledTime) {
     SimConfig config;
     config.timeScale = 100;  // a quarter turn (21.5 s at 1000 x sidereal) in about 0.2 s
-    PtyServer server(config);
-    ASSERT_TRUE(server.start());
-    SerialClient client(server.slavePath());
-    ASSERT_TRUE(client.ok());
-    EXPECT_EQ(exchange(client, {0xAA, 0x0B, 0x25, 0x01, 0xC0, 0x80, 0x97, 0x06, 0x00, 0x80, 0x97, 0x06, 0x00}, 4),
+    Session s(config);
+    ASSERT_TRUE(s.ok()) << s.error;
+    EXPECT_EQ(exchange(s.client, {0xAA, 0x0B, 0x25, 0x01, 0xC0, 0x80, 0x97, 0x06, 0x00, 0x80, 0x97, 0x06, 0x00}, 4),
               (Bytes{0x55, 0x02, 0x25, 0x00}));
     const auto deadline = Clock::now() + 5s;
     Bytes poll;
     do {
-        poll = exchange(client, {0xAA, 0x02, 0x1E, 0x01}, 6);
+        poll = exchange(s.client, {0xAA, 0x02, 0x1E, 0x01}, 6);
         ASSERT_EQ(poll.size(), 6u);
     } while ((poll[4] > 2 || poll[5] > 2) && Clock::now() < deadline);
     EXPECT_EQ(poll, (Bytes{0x55, 0x04, 0x1E, 0x01, 0x00, 0x00}));
-    EXPECT_EQ(exchange(client, {0xAA, 0x03, 0x1F, 0x01, 0xC0}, 14),
+    EXPECT_EQ(exchange(s.client, {0xAA, 0x03, 0x1F, 0x01, 0xC0}, 14),
               (Bytes{0x55, 0x0C, 0x1F, 0x01, 0xC0, 0x00, 0x80, 0x97, 0x06, 0x00, 0x80, 0x97, 0x06, 0x00}));
-    EXPECT_EQ(server.snapshot().ra.encoderWord, 1u << 23);
+    EXPECT_EQ(s.server.snapshot().ra.encoderWord, 1u << 23);
 }
 
 // Faults ---------------------------------------------------------------
 
 TEST(PtyServerFaults, SilentNeverAnswers) {
-    FaultConfig faults;
-    faults.silent = true;
-    PtyServer server({}, faults);
-    ASSERT_TRUE(server.start());
-    SerialClient client(server.slavePath());
-    client.send(kIdentify);
-    ASSERT_TRUE(server.waitForFrames(1, 1s));
-    EXPECT_TRUE(client.silentFor(100ms));
-    EXPECT_EQ(server.repliesSent(), 0u);
+    Session s({}, {.silent = true});
+    ASSERT_TRUE(s.ok()) << s.error;
+    s.client.send(kIdentify);
+    ASSERT_TRUE(s.server.waitForFrames(1, 1s));
+    EXPECT_TRUE(s.client.silentFor(100ms));
+    EXPECT_EQ(s.server.repliesSent(), 0u);
 }
 
 TEST(PtyServerFaults, StalledReadsBackUpTheClientsWrites) {
-    FaultConfig faults;
-    faults.stallReadsAfterFrames = 1;
-    PtyServer server({}, faults);
-    ASSERT_TRUE(server.start());
-    SerialClient client(server.slavePath());
-    EXPECT_EQ(exchange(client, kIdentify, 7), kIdentifyReply);  // answered, then no more reading
+    Session s({}, {.stallReadsAfterFrames = 1});
+    ASSERT_TRUE(s.ok()) << s.error;
+    EXPECT_EQ(exchange(s.client, kIdentify, 7), kIdentifyReply);  // answered, then no more reading
     bool blocked = false;
-    for (int i = 0; i < 100'000 && !blocked; ++i) blocked = !client.send(kIdentify);
+    for (int i = 0; i < 100'000 && !blocked; ++i) blocked = !s.client.send(kIdentify);
     EXPECT_TRUE(blocked) << "the line never filled up";
-    EXPECT_EQ(server.receivedFrames().size(), 1u);
-    EXPECT_EQ(server.repliesSent(), 1u);
+    EXPECT_EQ(s.server.receivedFrames().size(), 1u);
+    EXPECT_EQ(s.server.repliesSent(), 1u);
 }
 
 TEST(PtyServerFaults, WrongIdentifyKeepsTheLengthButNotTheCommandByte) {
-    FaultConfig faults;
-    faults.wrongIdentify = true;
-    PtyServer server({}, faults);
-    ASSERT_TRUE(server.start());
-    SerialClient client(server.slavePath());
-    const Bytes reply = exchange(client, kIdentify, 7);
+    Session s({}, {.wrongIdentify = true});
+    ASSERT_TRUE(s.ok()) << s.error;
+    const Bytes reply = exchange(s.client, kIdentify, 7);
     ASSERT_EQ(reply.size(), 7u);
     EXPECT_EQ(reply[1], 5);
     EXPECT_NE(reply[2], 1);
-    EXPECT_EQ(exchange(client, {0xAA, 0x01, 0x03}, 4), (Bytes{0x55, 0x02, 0x03, 0x01}));
+    EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x03}, 4), (Bytes{0x55, 0x02, 0x03, 0x01}));
 }
 
 TEST(PtyServerFaults, DelayHoldsTheReply) {
-    FaultConfig faults;
-    faults.replyDelayMs = 300;
-    PtyServer server({}, faults);
-    ASSERT_TRUE(server.start());
-    SerialClient client(server.slavePath());
-    client.send(kIdentify);
-    EXPECT_TRUE(client.receive(1, 150ms).empty());
-    EXPECT_EQ(client.receive(7, 2s), kIdentifyReply);
+    Session s({}, {.replyDelayMs = 300});
+    ASSERT_TRUE(s.ok()) << s.error;
+    s.client.send(kIdentify);
+    EXPECT_TRUE(s.client.receive(1, 150ms).empty());
+    EXPECT_EQ(s.client.receive(7, 2s), kIdentifyReply);
 }
 
 TEST(PtyServerFaults, ByteByByteArrivesInManyReads) {
-    FaultConfig faults;
-    faults.byteByByte = true;
-    PtyServer server({}, faults);
-    ASSERT_TRUE(server.start());
-    SerialClient client(server.slavePath());
-    client.send({0xAA, 0x01, 0x15});
+    Session s({}, {.byteByByte = true});
+    ASSERT_TRUE(s.ok()) << s.error;
+    s.client.send({0xAA, 0x01, 0x15});
     int reads = 0;
-    const Bytes reply = client.receive(60, 3s, &reads);
+    const Bytes reply = s.client.receive(60, 3s, &reads);
     EXPECT_EQ(reply.size(), 60u);
     EXPECT_GE(reads, 30) << "bytes came in " << reads << " reads";
 }
 
 TEST(PtyServerFaults, NoiseComesBeforeEachReplyAndNeverLooksLikeAStart) {
-    FaultConfig faults;
-    faults.noise = true;
-    PtyServer server({}, faults);
-    ASSERT_TRUE(server.start());
-    SerialClient client(server.slavePath());
+    Session s({}, {.noise = true});
+    ASSERT_TRUE(s.ok()) << s.error;
     for (int i = 0; i < 5; ++i) {
-        client.send(kIdentify);
-        ASSERT_TRUE(server.waitForReplies(size_t(i + 1), 1s));
+        s.client.send(kIdentify);
+        ASSERT_TRUE(s.server.waitForReplies(size_t(i + 1), 1s));
         size_t noise = 0;
         Bytes got;
         for (;;) {
-            got = client.receive(1, 1s);
+            got = s.client.receive(1, 1s);
             if (got.empty() || got[0] == 0x55) break;
             ++noise;
         }
         ASSERT_EQ(got, Bytes{0x55});
         EXPECT_GE(noise, 1u);
         EXPECT_LE(noise, 3u);
-        const Bytes rest = client.receive(6, 1s);
+        const Bytes rest = s.client.receive(6, 1s);
         got.insert(got.end(), rest.begin(), rest.end());
         EXPECT_EQ(got, kIdentifyReply);
     }
 }
 
 TEST(PtyServerFaults, TruncateCutsOnlyTheNthReply) {
-    FaultConfig faults;
-    faults.truncateReplyNumber = 2;
-    PtyServer server({}, faults);
-    ASSERT_TRUE(server.start());
-    SerialClient client(server.slavePath());
-    EXPECT_EQ(exchange(client, kIdentify, 7), kIdentifyReply);
-    client.send(kIdentify);
-    ASSERT_TRUE(server.waitForReplies(2, 1s));
-    EXPECT_EQ(client.receive(7, 100ms), (Bytes{0x55, 0x05, 0x01, 0x5A}));
-    EXPECT_EQ(exchange(client, kIdentify, 7), kIdentifyReply);
+    Session s({}, {.truncateReplyNumber = 2});
+    ASSERT_TRUE(s.ok()) << s.error;
+    EXPECT_EQ(exchange(s.client, kIdentify, 7), kIdentifyReply);
+    s.client.send(kIdentify);
+    ASSERT_TRUE(s.server.waitForReplies(2, 1s));
+    EXPECT_EQ(s.client.receive(7, 100ms), (Bytes{0x55, 0x05, 0x01, 0x5A}));
+    EXPECT_EQ(exchange(s.client, kIdentify, 7), kIdentifyReply);
 }
 
 TEST(PtyServerFaults, HangUpAfterNFramesDropsTheLine) {
-    FaultConfig faults;
-    faults.hangUpAfterFrames = 2;
-    PtyServer server({}, faults);
-    ASSERT_TRUE(server.start());
-    SerialClient client(server.slavePath());
-    EXPECT_EQ(exchange(client, kIdentify, 7), kIdentifyReply);
-    EXPECT_EQ(exchange(client, {0xAA, 0x01, 0x03}, 4), (Bytes{0x55, 0x02, 0x03, 0x01}));
-    EXPECT_TRUE(client.waitForHangUp(2s));
-    EXPECT_TRUE(server.hungUp());
-    EXPECT_FALSE(server.running());
-    server.stop();
+    Session s({}, {.hangUpAfterFrames = 2});
+    ASSERT_TRUE(s.ok()) << s.error;
+    EXPECT_EQ(exchange(s.client, kIdentify, 7), kIdentifyReply);
+    EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x03}, 4), (Bytes{0x55, 0x02, 0x03, 0x01}));
+    EXPECT_TRUE(s.client.waitForHangUp(2s));
+    EXPECT_TRUE(s.server.hungUp());
+    EXPECT_FALSE(s.server.running());
+    s.server.stop();
 }
 
 }  // namespace
