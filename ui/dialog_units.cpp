@@ -88,4 +88,13 @@ QLabel* placeLabel(QWidget* parent, const DialogUnits& units, const char* text, 
     return label;
 }
 
+QLineEdit* placeReadOnlyEdit(QWidget* parent, const DialogUnits& units, int id, int x, int y,
+                             int width, int height, const char* text) {
+    auto* edit = new QLineEdit(QString::fromLatin1(text), parent);
+    markReadOnly(edit);
+    edit->setCursorPosition(0);
+    placeControl(edit, units, id, x, y, width, height);
+    return edit;
+}
+
 }  // namespace zr8::ui

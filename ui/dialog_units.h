@@ -10,6 +10,7 @@
 #include <QSize>
 
 class QLabel;
+class QLineEdit;
 class QWidget;
 
 namespace zr8::ui {
@@ -43,6 +44,10 @@ void placeControl(QWidget* widget, const DialogUnits& units, int x, int y, int w
 // A static text, top-aligned like the templates' labels, placed at (x, y).
 QLabel* placeLabel(QWidget* parent, const DialogUnits& units, const char* text, Qt::Alignment align,
                    int x, int y, int width, int height);
+
+// A read-only edit (see markReadOnly) showing `text` from its start, placed at (x, y).
+QLineEdit* placeReadOnlyEdit(QWidget* parent, const DialogUnits& units, int id, int x, int y,
+                             int width, int height, const char* text = "");
 
 // Fixes a dialog's client size and places it at (x, y): relative to its
 // owner's client area, or to the screen's work area when it has none.

@@ -65,13 +65,6 @@ public:
 
 constexpr int kOtherDevice = 0;  // list data of the "enter a path" entry
 
-QLineEdit* readOnlyEdit(QWidget* parent, const DialogUnits& du, int id, int x, int y, int w, int h) {
-    auto* e = new QLineEdit(parent);
-    markReadOnly(e);
-    placeControl(e, du, id, x, y, w, h);
-    return e;
-}
-
 QPushButton* button(QWidget* parent, const DialogUnits& du, int id, const char* text, int x, int y,
                     int w, int h) {
     auto* b = new QPushButton(QString::fromLatin1(text), parent);
@@ -143,8 +136,8 @@ void DlgMain::buildControls() {
             this, [this] { link_.disconnect(); });
     connect(button(this, du, IdAbout, "About...", 310, 5, 52, 13), &QPushButton::clicked, this,
             [this] { runAboutDialog(this); });
-    statusLine_ = readOnlyEdit(this, du, IdStatusLine, 4, 20, 306, 12);
-    readOnlyEdit(this, du, IdSecondStatus, 312, 20, 140, 12);
+    statusLine_ = placeReadOnlyEdit(this, du, IdStatusLine, 4, 20, 306, 12);
+    placeReadOnlyEdit(this, du, IdSecondStatus, 312, 20, 140, 12);
 
     // The arrow cross with its compass letters.
     placeLabel(this, du, "N", Qt::AlignHCenter, 40, 35, 23, 10);
@@ -210,9 +203,9 @@ void DlgMain::buildControls() {
     placeLabel(this, du, "Dec encoder:", Qt::AlignRight, 130, 207, 60, 10);
     for (int base : {IdRaRaw, IdDecRaw}) {
         const int y = base == IdRaRaw ? 181 : 205;
-        readOnlyEdit(this, du, base, 192, y, 70, 12);
-        readOnlyEdit(this, du, base + 1, 264, y, 70, 12);
-        readOnlyEdit(this, du, base + 2, 336, y, 70, 12);
+        placeReadOnlyEdit(this, du, base, 192, y, 70, 12);
+        placeReadOnlyEdit(this, du, base + 1, 264, y, 70, 12);
+        placeReadOnlyEdit(this, du, base + 2, 336, y, 70, 12);
     }
 }
 
@@ -225,10 +218,10 @@ void DlgMain::buildAxisGroup(const char* title, int shift, int firstId) {
     placeLabel(this, du, "Microstep resolution:", Qt::AlignRight, 108 + shift, 60, 70, 12);
     placeLabel(this, du, "Encoder resolution:", Qt::AlignRight, 108 + shift, 74, 70, 12);
     placeLabel(this, du, "Encoder offset:", Qt::AlignRight, 108 + shift, 127, 50, 12);
-    readOnlyEdit(this, du, firstId + 0, 182 + shift, 44, 88, 12);
-    readOnlyEdit(this, du, firstId + 1, 182 + shift, 58, 88, 12);
-    readOnlyEdit(this, du, firstId + 3, 182 + shift, 72, 16, 12);
-    readOnlyEdit(this, du, firstId + 4, 200 + shift, 72, 70, 12);
+    placeReadOnlyEdit(this, du, firstId + 0, 182 + shift, 44, 88, 12);
+    placeReadOnlyEdit(this, du, firstId + 1, 182 + shift, 58, 88, 12);
+    placeReadOnlyEdit(this, du, firstId + 3, 182 + shift, 72, 16, 12);
+    placeReadOnlyEdit(this, du, firstId + 4, 200 + shift, 72, 70, 12);
     for (int y : {88, 106}) {
         auto* line = new QFrame(this);
         line->setFrameShape(QFrame::HLine);

@@ -34,15 +34,6 @@ FlipTexts textsFor(int flipCase) {
     }
 }
 
-QLineEdit* readOnlyEdit(QWidget* parent, const DialogUnits& du, int id, int x, int y, int w, int h,
-                        const char* text) {
-    auto* edit = new QLineEdit(QString::fromLatin1(text), parent);
-    markReadOnly(edit);
-    edit->setCursorPosition(0);
-    placeControl(edit, du, id, x, y, w, h);
-    return edit;
-}
-
 }  // namespace
 
 MeridianFlipDialog::MeridianFlipDialog(int flipCase, QWidget* owner) : QDialog(owner) {
@@ -59,9 +50,9 @@ MeridianFlipDialog::MeridianFlipDialog(int flipCase, QWidget* owner) : QDialog(o
     placeLabel(this, du, "Optional:", Qt::AlignRight, 4, 46, 50, 10);
     // The edits take the focus first, as they do in the template, so Enter
     // lands on no button and does nothing.
-    readOnlyEdit(this, du, IdPresentState, 58, 17, 120, 12, texts.present);
-    readOnlyEdit(this, du, IdTargetState, 58, 31, 120, 12, texts.target);
-    readOnlyEdit(this, du, IdOptional, 58, 45, 120, 12, texts.optional);
+    placeReadOnlyEdit(this, du, IdPresentState, 58, 17, 120, 12, texts.present);
+    placeReadOnlyEdit(this, du, IdTargetState, 58, 31, 120, 12, texts.target);
+    placeReadOnlyEdit(this, du, IdOptional, 58, 45, 120, 12, texts.optional);
 
     auto button = [&](int id, const char* text, int y, int result) {
         auto* b = new QPushButton(QString::fromLatin1(text), this);
