@@ -85,14 +85,7 @@ void AppModel::dispatch(int32_t code, int32_t argument) {
 }
 
 void AppModel::storeFormatBytes(const EncoderConfig& edited) {
-    publishedEncoder_.raFlags = edited.raFlags;
-    publishedEncoder_.decFlags = edited.decFlags;
-    publishedEncoder_.raLeadingBits = edited.raLeadingBits;
-    publishedEncoder_.raBitsPerRev = edited.raBitsPerRev;
-    publishedEncoder_.raBitsForRevs = edited.raBitsForRevs;
-    publishedEncoder_.decLeadingBits = edited.decLeadingBits;
-    publishedEncoder_.decBitsPerRev = edited.decBitsPerRev;
-    publishedEncoder_.decBitsForRevs = edited.decBitsForRevs;
+    copyFormatBytes(publishedEncoder_, edited);
 }
 
 }  // namespace zr8
