@@ -26,6 +26,9 @@ double shortWayTo(double counter, int32_t target) {
     return std::floor(counter) + delta;
 }
 
+// The axis byte of a command: 0x80 selects RA, 0x40 Dec.
+bool selects(uint8_t axisMask, Axis axis) { return (axisMask & (axis == Axis::Ra ? 0x80 : 0x40)) != 0; }
+
 }  // namespace
 
 MountModel::MountModel(const ControllerSettings& settings, SimTime now) : settings_(settings) {
@@ -101,7 +104,7 @@ void MountModel::rebase(Axis axis, SimTime now) {
 
 void MountModel::manualMove(uint8_t axisMask, int32_t speed, SimTime now) {
     for (Axis axis : {Axis::Ra, Axis::Dec}) {
-        if (!(axisMask & (axis == Axis::Ra ? 0x80 : 0x40))) continue;
+        if (!selects(axisMask, axis)) continue;
         rebase(axis, now);
         Motion& m = motion(axis);
         m.controllerSpeed = speed;
@@ -112,7 +115,7 @@ void MountModel::manualMove(uint8_t axisMask, int32_t speed, SimTime now) {
 
 void MountModel::stop(uint8_t axisMask, SimTime now) {
     for (Axis axis : {Axis::Ra, Axis::Dec}) {
-        if (!(axisMask & (axis == Axis::Ra ? 0x80 : 0x40))) continue;
+        if (!selects(axisMask, axis)) continue;
         rebase(axis, now);
         motion(axis).mode = Mode::Idle;
     }
@@ -125,7 +128,7 @@ void MountModel::setTracking(bool on, SimTime now) {
 
 void MountModel::positionTo(uint8_t axisMask, int32_t raTarget, int32_t decTarget, SimTime now) {
     for (Axis axis : {Axis::Ra, Axis::Dec}) {
-        if (!(axisMask & (axis == Axis::Ra ? 0x80 : 0x40))) continue;
+        if (!selects(axisMask, axis)) continue;
         rebase(axis, now);
         Motion& m = motion(axis);
         m.rawTarget = axis == Axis::Ra ? raTarget : decTarget;
@@ -137,7 +140,7 @@ void MountModel::positionTo(uint8_t axisMask, int32_t raTarget, int32_t decTarge
 
 void MountModel::setPositions(uint8_t axisMask, int32_t raPosition, int32_t decPosition, SimTime now) {
     for (Axis axis : {Axis::Ra, Axis::Dec}) {
-        if (!(axisMask & (axis == Axis::Ra ? 0x80 : 0x40))) continue;
+        if (!selects(axisMask, axis)) continue;
         rebase(axis, now);
         Motion& m = motion(axis);
         const double value = axis == Axis::Ra ? raPosition : decPosition;
