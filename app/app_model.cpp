@@ -45,6 +45,14 @@ void AppModel::onPositions(const EncoderPositions& positions) {
     post(NotifyPositions, 0);
 }
 
+void AppModel::onConnection(const ConnectionInfo& connection) {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        liveConnection_ = connection;
+    }
+    post(NotifyConnection, static_cast<int32_t>(connection.state));
+}
+
 long double AppModel::localSiderealTime() const {
     return localSiderealTimeAt(currentUtcTime(), longitude_);
 }
@@ -78,6 +86,13 @@ void AppModel::dispatch(int32_t code, int32_t argument) {
                 publishedPositions_ = livePositions_;
             }
             if (callback_ != nullptr) callback_->showPositions(publishedPositions_);
+            break;
+        case NotifyConnection:
+            {
+                std::lock_guard<std::mutex> guard(lock_);
+                publishedConnection_ = liveConnection_;
+            }
+            if (callback_ != nullptr) callback_->showConnection(publishedConnection_);
             break;
         default:
             break;

@@ -35,6 +35,9 @@ enum NotificationCode : int32_t {
     NotifyConfiguration = 11,
     NotifyMeridianFlip = 12,
     NotifyPositions = 13,
+    // Not one of the four the dialog protocol started with, and kept apart
+    // from their neighbours, which stay unused: the serial line changed.
+    NotifyConnection = 20,
 };
 
 class AppModel final : public iNotificationListener, public iSkyClock {
@@ -59,6 +62,7 @@ public:
     void reservedNotification(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
                               int32_t) override {}
     void onPositions(const EncoderPositions& positions) override;
+    void onConnection(const ConnectionInfo& connection) override;
 
     // iSkyClock: local mean sidereal time in hours, not reduced into 0..24.
     // Reads only the longitude, which never changes, so it takes no lock.
@@ -71,6 +75,7 @@ public:
     const MountConfig& mountConfig() const { return publishedMount_; }
     const EncoderConfig& encoderConfig() const { return publishedEncoder_; }
     const EncoderPositions& positions() const { return publishedPositions_; }
+    const ConnectionInfo& connection() const { return publishedConnection_; }
     int32_t extra() const { return publishedExtra_; }
     double longitude() const { return longitude_; }
 
@@ -87,6 +92,7 @@ private:
     EncoderConfig liveEncoder_{};
     EncoderPositions livePositions_{};
     int32_t liveExtra_ = 0;
+    ConnectionInfo liveConnection_{};
     std::atomic<iWMUserSender*> sink_{nullptr};
     iMainDlgCallback* callback_ = nullptr;
     const double longitude_ = kDefaultLongitude;
@@ -94,6 +100,7 @@ private:
     EncoderConfig publishedEncoder_{};
     EncoderPositions publishedPositions_{};
     int32_t publishedExtra_ = 0;
+    ConnectionInfo publishedConnection_{};
 };
 
 }  // namespace zr8

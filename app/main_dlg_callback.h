@@ -18,6 +18,8 @@ public:
                                       int32_t f, int32_t g, int32_t h) = 0;
     // `positions` is the model's published record, valid until the next dispatch.
     virtual void showPositions(const EncoderPositions& positions) = 0;
+    // `connection` is the model's published record, valid until the next dispatch.
+    virtual void showConnection(const ConnectionInfo& connection) = 0;
     virtual ~iMainDlgCallback() = default;
 };
 

@@ -4,6 +4,7 @@
 
 #include "link/link_engine.h"
 #include "link/request_message.h"
+#include "text/text_format.h"
 
 namespace zr8 {
 
@@ -109,15 +110,33 @@ void CommControl::workerLoop() {
     }
 }
 
-bool CommControl::openPort(uint8_t portNumber, uint32_t baudRate) {
+namespace {
+
+template <size_t N>
+void copyText(char (&to)[N], const std::string& from) {
+    appendText(to, 0, N, from.c_str());
+}
+
+}  // namespace
+
+bool CommControl::openPort(uint8_t portNumber, uint32_t baudRate, ConnectionInfo& connection) {
+    PortEntry entry;
     std::string device;
     PortError error;
-    if (!ports_.resolve(portNumber, device, error)) {
-        ports_.recordOpenResult(error);
-        return false;
+    bool opened = ports_.resolve(portNumber, entry, device, error);
+    if (opened) opened = port_.open(device.c_str(), baudRate, error);
+    const bool provided = entry.kind == PortKind::Provided;
+    connection.simulated = provided;
+    connection.baudRate = baudRate;
+    copyText(connection.device, provided ? entry.description : device);
+    copyText(connection.description, provided ? std::string() : entry.description);
+    if (!opened) {
+        connection.failure = error.code;
+        if (!error.device.empty()) copyText(connection.device, error.device);
+        copyText(connection.reason, error.systemMessage.empty() ? portErrorName(error.code)
+                                                                : error.systemMessage);
+        copyText(connection.remedy, error.remedy);
     }
-    const bool opened = port_.open(device.c_str(), baudRate, error);
-    ports_.recordOpenResult(error);  // code None on success clears the last error
     return opened;
 }
 

@@ -86,7 +86,7 @@ public:
 private:
     // iLinkTransport, called by the engine on the worker thread (and by
     // shutdown once the worker has ended).
-    bool openPort(uint8_t portNumber, uint32_t baudRate) override;
+    bool openPort(uint8_t portNumber, uint32_t baudRate, ConnectionInfo& connection) override;
     void startReader(uint8_t portGeneration) override;
     void closePort() override;
     bool writePort(const uint8_t* bytes, int length) override;

@@ -132,13 +132,18 @@ void LinkEngine::connectProcedure(uint8_t portNumber, uint32_t baudRate) {
         return;
     }
     listener_.onStatus(StatusOpeningPort);
-    if (!transport_.openPort(portNumber, baudRate)) {
+    connection_ = ConnectionInfo{};
+    if (!transport_.openPort(portNumber, baudRate, connection_)) {
+        connection_.state = LineState::OpenFailed;
+        listener_.onConnection(connection_);
         listener_.onStatus(StatusCannotOpenPort);
         return;
     }
     portOpen_ = true;
     ++portGeneration_;
     transport_.startReader(portGeneration_);
+    connection_.state = LineState::Open;
+    listener_.onConnection(connection_);
     listener_.onStatus(StatusConnecting);
     // The controller needs a moment after the line opens before it listens.
     transport_.pause(kConnectPauseMs);
@@ -155,13 +160,17 @@ void LinkEngine::disconnectProcedure() {
 }
 
 void LinkEngine::closeQuietly() {
-    if (portOpen_) closePort();
+    if (portOpen_) {
+        transport_.closePort();
+        portOpen_ = false;
+        linkReady_ = false;
+    }
 }
 
 void LinkEngine::closePort() {
-    transport_.closePort();
-    portOpen_ = false;
-    linkReady_ = false;
+    closeQuietly();
+    connection_ = ConnectionInfo{};
+    listener_.onConnection(connection_);
 }
 
 void LinkEngine::beginConnectSequence() {

@@ -167,6 +167,7 @@ private:
     bool linkReady_ = false;
     uint8_t portGeneration_ = 0;  // counts openings; port-lost notices name one
 
+    ConnectionInfo connection_;
     MountConfig mount_;
     EncoderConfig encoder_;
     EncoderPositions positions_;

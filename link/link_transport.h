@@ -5,12 +5,16 @@
 
 #include <cstdint>
 
+#include "link/records.h"
+
 namespace zr8 {
 
 class iLinkTransport {
 public:
-    // Opens and configures the port the catalogue maps the number to.
-    virtual bool openPort(uint8_t portNumber, uint32_t baudRate) = 0;
+    // Opens and configures the port the catalogue maps the number to, and
+    // fills `connection` with what was opened (state Open) or why nothing
+    // could be (state OpenFailed).
+    virtual bool openPort(uint8_t portNumber, uint32_t baudRate, ConnectionInfo& connection) = 0;
     // The reader tags its port-lost notice with `portGeneration`, which
     // names this opening of the port.
     virtual void startReader(uint8_t portGeneration) = 0;

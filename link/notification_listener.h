@@ -17,6 +17,9 @@ public:
     virtual void reservedNotification(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e,
                                       int32_t f, int32_t g, int32_t h) = 0;
     virtual void onPositions(const EncoderPositions& positions) = 0;
+    // The serial line opened, closed or could not be opened. Told before the
+    // status that goes with it (2 after opening, 6 after a failed open).
+    virtual void onConnection(const ConnectionInfo& connection) = 0;
     virtual ~iNotificationListener() = default;
 };
 

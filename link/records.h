@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/port_error.h"
+
 namespace zr8 {
 
 struct MountConfig {
@@ -66,6 +68,30 @@ struct EncoderConfig {
     int32_t decOffset = 0;
 
     friend bool operator==(const EncoderConfig&, const EncoderConfig&) = default;
+};
+
+// What the link knows of its serial line: the device it has open, or why the
+// last one could not be opened. Texts are fixed buffers so that the record
+// stays a plain value that crosses threads by copy without allocating.
+enum class LineState : uint8_t {
+    Closed,      // never opened, disconnected, rejected, timed out or lost
+    Open,        // the port is open (the connect sequence may still be running)
+    OpenFailed,  // the last connect could not open its port; see failure
+};
+
+struct ConnectionInfo {
+    static constexpr int kTextCapacity = 160;
+
+    LineState state = LineState::Closed;
+    bool simulated = false;  // a stand-in made on demand, not a controller on a wire
+    uint32_t baudRate = 0;
+    char device[kTextCapacity] = {};       // "/dev/ttyUSB0", "COM3" or the entry's name
+    char description[kTextCapacity] = {};  // what the system calls the device; may be empty
+    PortErrorCode failure = PortErrorCode::None;
+    char reason[kTextCapacity] = {};  // the system's own words
+    char remedy[kTextCapacity] = {};  // what the operator can do about it
+
+    friend bool operator==(const ConnectionInfo&, const ConnectionInfo&) = default;
 };
 
 // Copies the eight format bytes only; the derived counts and the calibration

@@ -16,7 +16,10 @@ PortCatalogue::PortCatalogue(DeviceScanner scanner) : scanner_(std::move(scanner
 uint8_t PortCatalogue::assignLocked(PortKind kind, const std::string& path,
                                     const std::string& description) {
     for (auto& [number, slot] : slots_) {
-        if (slot.kind != PortKind::Simulator && slot.path == path) {
+        const bool same = kind == PortKind::Provided
+                              ? slot.kind == PortKind::Provided && slot.description == description
+                              : slot.kind != PortKind::Provided && slot.path == path;
+        if (same) {
             slot.present = true;
             if (!description.empty()) slot.description = description;
             return number;
@@ -24,21 +27,18 @@ uint8_t PortCatalogue::assignLocked(PortKind kind, const std::string& path,
     }
     for (unsigned number = 1; number <= 255; ++number) {
         if (slots_.count(static_cast<uint8_t>(number)) == 0) {
-            slots_[static_cast<uint8_t>(number)] = Slot{kind, path, description, true};
+            slots_[static_cast<uint8_t>(number)] = Slot{kind, path, description, true, nullptr};
             return static_cast<uint8_t>(number);
         }
     }
     return 0;
 }
 
-void PortCatalogue::setSimulator(SimulatorStarter starter, std::string description) {
+uint8_t PortCatalogue::addProvided(const std::string& name, Starter starter) {
     std::lock_guard guard(lock_);
-    simulator_ = std::move(starter);
-    if (simulatorNumber_ != 0) {
-        slots_[simulatorNumber_].description = std::move(description);
-        return;
-    }
-    simulatorNumber_ = assignLocked(PortKind::Simulator, std::string(), description);
+    const uint8_t number = assignLocked(PortKind::Provided, std::string(), name);
+    if (number != 0) slots_[number].starter = std::move(starter);
+    return number;
 }
 
 void PortCatalogue::refresh() {
@@ -48,10 +48,9 @@ void PortCatalogue::refresh() {
     for (auto& [number, slot] : slots_) {
         if (slot.kind == PortKind::Detected) slot.present = false;
     }
+    // A path the operator entered that the scan now finds stays "entered".
     for (const DetectedDevice& device : found) {
-        const uint8_t number = assignLocked(PortKind::Detected, device.path, device.description);
-        // A path the operator entered that the scan now finds stays "entered".
-        (void)number;
+        assignLocked(PortKind::Detected, device.path, device.description);
     }
 }
 
@@ -64,14 +63,14 @@ uint8_t PortCatalogue::addDevicePath(const std::string& path) {
 std::vector<PortEntry> PortCatalogue::entries() const {
     std::vector<PortEntry> list;
     std::lock_guard guard(lock_);
-    for (PortKind kind : {PortKind::Detected, PortKind::Entered, PortKind::Simulator}) {
+    for (PortKind kind : {PortKind::Detected, PortKind::Entered, PortKind::Provided}) {
         std::vector<PortEntry> group;
         for (const auto& [number, slot] : slots_) {
             if (slot.kind == kind && slot.present) {
                 group.push_back(PortEntry{number, kind, slot.path, slot.description});
             }
         }
-        std::sort(group.begin(), group.end(), [](const PortEntry& a, const PortEntry& b) {
+        std::stable_sort(group.begin(), group.end(), [](const PortEntry& a, const PortEntry& b) {
             return a.devicePath < b.devicePath;
         });
         list.insert(list.end(), group.begin(), group.end());
@@ -79,9 +78,10 @@ std::vector<PortEntry> PortCatalogue::entries() const {
     return list;
 }
 
-bool PortCatalogue::resolve(uint8_t number, std::string& devicePath, PortError& error) const {
+bool PortCatalogue::resolve(uint8_t number, PortEntry& entry, std::string& devicePath,
+                            PortError& error) const {
     error = PortError{};
-    SimulatorStarter starter;
+    Starter starter;
     {
         std::lock_guard guard(lock_);
         const auto found = slots_.find(number);
@@ -91,28 +91,20 @@ bool PortCatalogue::resolve(uint8_t number, std::string& devicePath, PortError& 
             error.remedy = "choose a port from the list";
             return false;
         }
-        if (found->second.kind != PortKind::Simulator) {
-            devicePath = found->second.path;
+        const Slot& slot = found->second;
+        entry = PortEntry{number, slot.kind, slot.path, slot.description};
+        if (slot.kind != PortKind::Provided) {
+            devicePath = slot.path;
             return true;
         }
-        starter = simulator_;
+        starter = slot.starter;
     }
     std::string reason;
     if (starter && starter(devicePath, reason) && !devicePath.empty()) return true;
     error.code = PortErrorCode::Other;
-    error.device = kSimulatorDescription;
-    error.systemMessage = reason.empty() ? std::string("The simulator did not start") : reason;
+    error.device = entry.description;
+    error.systemMessage = reason.empty() ? std::string("It could not be started") : reason;
     return false;
-}
-
-void PortCatalogue::recordOpenResult(const PortError& error) {
-    std::lock_guard guard(lock_);
-    lastError_ = error;
-}
-
-PortError PortCatalogue::lastError() const {
-    std::lock_guard guard(lock_);
-    return lastError_;
 }
 
 }  // namespace zr8

@@ -1,17 +1,18 @@
 #pragma once
 // The ports the operator can connect to, each under a one-byte number that
 // the connect request carries: the serial devices present, device paths the
-// operator entered, and the built-in simulated controller. What is listed
-// here is what connect opens.
+// operator entered, and entries the program provides itself (a device made
+// on demand, such as a stand-in for a controller). What is listed here is
+// what connect opens.
 //
 // Numbers: 1..255, handed out in order of first sight and kept for the life
 // of the catalogue, so a number chosen from the list still names the same
 // device after a refresh. 0 names nothing. A device that went away keeps its
 // number; opening it then fails with NotFound.
 //
-// Threads: every operation may be called from any thread. The GUI lists and
-// adds; the link's worker resolves numbers and records open errors. The
-// simulator starter runs on the caller of resolve(), without the lock held.
+// Threads: every operation may be called from any thread. The front end
+// lists and adds; the link's worker resolves numbers. A provided entry's
+// starter runs on the caller of resolve(), without the lock held.
 
 #include <cstdint>
 #include <functional>
@@ -25,13 +26,13 @@
 
 namespace zr8 {
 
-enum class PortKind { Detected, Entered, Simulator };
+enum class PortKind { Detected, Entered, Provided };
 
 struct PortEntry {
     uint8_t number = 0;
     PortKind kind = PortKind::Detected;
-    std::string devicePath;   // empty for the simulator
-    std::string description;  // e.g. "FT232R USB UART (FTDI)"; may be empty
+    std::string devicePath;   // empty for a provided entry until it is started
+    std::string description;  // e.g. "FT232R USB UART (FTDI)"; a provided entry's name
 
     // What a list shows: "/dev/ttyUSB0 - FT232R USB UART (FTDI)".
     std::string label() const;
@@ -39,19 +40,18 @@ struct PortEntry {
 
 class PortCatalogue {
 public:
-    // Starts (or finds running) the simulated controller and gives the
-    // device path to open, or false and a reason.
-    using SimulatorStarter = std::function<bool(std::string& devicePath, std::string& error)>;
+    // Makes (or finds made) a provided entry's device and gives the path to
+    // open, or false and a reason.
+    using Starter = std::function<bool(std::string& devicePath, std::string& error)>;
     using DeviceScanner = std::function<std::vector<DetectedDevice>()>;
-
-    static constexpr const char* kSimulatorDescription = "Simulated ZR8 (built in)";
 
     // Scans once at construction.
     explicit PortCatalogue(DeviceScanner scanner = scanSerialDevices);
 
-    // Adds the simulator entry (once; later calls replace the starter).
-    void setSimulator(SimulatorStarter starter,
-                      std::string description = kSimulatorDescription);
+    // Adds an entry listed under `name` after all others and returns its
+    // number. Adding the same name again replaces the starter and keeps the
+    // number.
+    uint8_t addProvided(const std::string& name, Starter starter);
 
     // Scans the system's devices again.
     void refresh();
@@ -60,16 +60,14 @@ public:
     // already has when listed. 0 when the path is empty or no number is free.
     uint8_t addDevicePath(const std::string& path);
 
-    // Detected devices present, then entered paths, then the simulator.
+    // Detected devices present, then entered paths, then provided entries.
     std::vector<PortEntry> entries() const;
 
-    // The device `number` stands for. For the simulator entry this starts
-    // the simulator. False, with `error` filled, when there is none.
-    bool resolve(uint8_t number, std::string& devicePath, PortError& error) const;
-
-    // The last failure to open a port; code None after a successful open.
-    void recordOpenResult(const PortError& error);
-    PortError lastError() const;
+    // The entry `number` stands for and the device to open; for a provided
+    // entry this runs its starter. False, with `error` filled, when there is
+    // none.
+    bool resolve(uint8_t number, PortEntry& entry, std::string& devicePath,
+                 PortError& error) const;
 
 private:
     struct Slot {
@@ -77,6 +75,7 @@ private:
         std::string path;
         std::string description;
         bool present;
+        Starter starter;
     };
 
     uint8_t assignLocked(PortKind kind, const std::string& path, const std::string& description);
@@ -84,9 +83,6 @@ private:
     DeviceScanner scanner_;
     mutable std::mutex lock_;
     std::map<uint8_t, Slot> slots_;
-    SimulatorStarter simulator_;
-    uint8_t simulatorNumber_ = 0;
-    PortError lastError_;
 };
 
 }  // namespace zr8

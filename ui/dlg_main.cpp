@@ -251,7 +251,7 @@ void DlgMain::fillPortList(int selectNumber) {
         portList_->addItem(QString::fromStdString(entry.label()), int{entry.number});
         if (entry.number == selectNumber) select = index;
         if (entry.kind == PortKind::Detected && firstDetected < 0) firstDetected = index;
-        if (entry.kind == PortKind::Simulator) simulator = index;
+        if (entry.kind == PortKind::Provided && simulator < 0) simulator = index;
     }
     portList_->addItem(QStringLiteral("Other device..."), kOtherDevice);
     // A real device first; the simulated controller when there is none.
@@ -352,11 +352,23 @@ void DlgMain::showStatus(int32_t statusCode) {
     statusLine_->setText(QString::fromLatin1(text));
     statusLine_->setCursorPosition(0);
     // Why a port would not open, and what to do about it.
-    if (statusCode == StatusCannotOpenPort) {
-        statusLine_->setToolTip(QString::fromStdString(ports_.lastError().text()));
+    const ConnectionInfo& c = model_.connection();
+    if (statusCode == StatusCannotOpenPort && c.state == LineState::OpenFailed) {
+        statusLine_->setToolTip(QStringLiteral("%1: %2 - %3")
+                                    .arg(QString::fromUtf8(c.device), QString::fromUtf8(c.reason),
+                                         QString::fromUtf8(c.remedy)));
     } else {
         statusLine_->setToolTip(QString());
     }
+}
+
+void DlgMain::showConnection(const ConnectionInfo& c) {
+    QString text;
+    if (c.state == LineState::Open) {
+        text = c.simulated ? QStringLiteral("Simulated controller, not a ZR8")
+                           : QStringLiteral("%1, %2 baud").arg(QString::fromUtf8(c.device)).arg(c.baudRate);
+    }
+    setNumber(IdSecondStatus, text);
 }
 
 void DlgMain::showConfiguration(int32_t statusCode, int32_t /*extra*/) {

@@ -114,6 +114,7 @@ public:
     void reservedNotification(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
                               int32_t) override {}
     void showPositions(const EncoderPositions& positions) override;
+    void showConnection(const ConnectionInfo& connection) override;
 
     // iWMUserSender: any thread.
     bool postUserMessage(int32_t code, int32_t argument) override;

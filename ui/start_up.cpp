@@ -10,35 +10,10 @@
 #include "app/heart_beat.h"
 #include "link/comm_control.h"
 #include "platform/port_catalogue.h"
-#include "sim/pty_server.h"
+#include "sim/built_in_simulator.h"
 #include "ui/dlg_main.h"
 
 namespace zr8::ui {
-
-namespace {
-
-// The built-in simulated controller, started on a pseudo-terminal the first
-// time the operator connects to it. The catalogue calls start() on the
-// link's worker thread.
-class BuiltInSimulator {
-public:
-    bool start(std::string& devicePath, std::string& error) {
-        std::lock_guard<std::mutex> guard(lock_);
-        if (!started_) {
-            if (!server_.start(&error)) return false;
-            started_ = true;
-        }
-        devicePath = server_.slavePath();
-        return true;
-    }
-
-private:
-    std::mutex lock_;
-    bool started_ = false;
-    sim::PtyServer server_;
-};
-
-}  // namespace
 
 DeviceListing startDeviceListing() {
     try {
@@ -50,7 +25,7 @@ DeviceListing startDeviceListing() {
 
 int runProgram(DeviceListing firstListing) {
     // Both outlive the link, which may hold the simulator's terminal open.
-    BuiltInSimulator simulator;
+    sim::BuiltInSimulator simulator;
     // The catalogue lists once as it is made, on this thread; only that first
     // listing may come from ahead.
     auto first = std::make_shared<DeviceListing>(std::move(firstListing));
@@ -58,9 +33,10 @@ int runProgram(DeviceListing firstListing) {
         if (first->valid()) return first->get();
         return scanSerialDevices();
     });
-    ports.setSimulator([&simulator](std::string& devicePath, std::string& error) {
-        return simulator.start(devicePath, error);
-    });
+    ports.addProvided(sim::kBuiltInSimulatorName,
+                      [&simulator](std::string& devicePath, std::string& error) {
+                          return simulator.start(devicePath, error);
+                      });
 
     auto heartbeat = std::make_unique<HeartBeat>();
     auto model = std::make_unique<AppModel>();

@@ -89,6 +89,7 @@ public:
     void onMeridianFlipQuery(int32_t) override {}
     void reservedNotification(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
                               int32_t) override {}
+    void onConnection(const ConnectionInfo&) override {}
     void onPositions(const EncoderPositions&) override {
         const int64_t at = nowNanos();
         std::lock_guard lock(mutex_);

@@ -59,6 +59,10 @@ public:
                               int32_t) override {
         FUZZ_CHECK(false);  // nothing calls it
     }
+    void onConnection(const ConnectionInfo& connection) override {
+        FUZZ_CHECK(connection.state <= LineState::OpenFailed);
+        FUZZ_CHECK(connection.device[ConnectionInfo::kTextCapacity - 1] == '\0');
+    }
     void onPositions(const EncoderPositions& positions) override {
         FUZZ_CHECK(positions.valid == 1);
         FUZZ_CHECK(positions.raRaw <= 0xFFFFFFFFu && positions.decRaw <= 0xFFFFFFFFu);
@@ -67,7 +71,7 @@ public:
 
 class CheckingTransport : public iLinkTransport {
 public:
-    bool openPort(uint8_t, uint32_t) override {
+    bool openPort(uint8_t, uint32_t, ConnectionInfo&) override {
         FUZZ_CHECK(!engine->portOpen());
         return openSucceeds;
     }

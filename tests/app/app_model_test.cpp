@@ -46,6 +46,9 @@ public:
     void showPositions(const EncoderPositions& p) override {
         calls.push_back({"positions", 0, 0, p});
     }
+    void showConnection(const ConnectionInfo& c) override {
+        calls.push_back({"connection", static_cast<int32_t>(c.state), c.simulated ? 1 : 0});
+    }
     const AppModel* model;
     MountConfig seenMount{};
     std::vector<Call> calls;

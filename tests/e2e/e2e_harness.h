@@ -71,6 +71,11 @@ public:
         positions_.push_back(positions);
         changed_.notify_all();
     }
+    void onConnection(const ConnectionInfo& connection) override {
+        std::lock_guard lock(mutex_);
+        connections_.push_back(connection);
+        changed_.notify_all();
+    }
 
     // `condition` runs with the recorder's lock held.
     bool waitFor(const std::function<bool()>& condition) {
@@ -106,6 +111,14 @@ public:
         std::lock_guard lock(mutex_);
         return extra_;
     }
+    std::vector<ConnectionInfo> connections() {
+        std::lock_guard lock(mutex_);
+        return connections_;
+    }
+    ConnectionInfo lastConnection() {
+        std::lock_guard lock(mutex_);
+        return connections_.empty() ? ConnectionInfo{} : connections_.back();
+    }
     std::vector<EncoderPositions> positions() {
         std::lock_guard lock(mutex_);
         return positions_;
@@ -128,6 +141,7 @@ private:
     std::vector<int32_t> statuses_;
     std::vector<int32_t> flipCases_;
     std::vector<EncoderPositions> positions_;
+    std::vector<ConnectionInfo> connections_;
     MountConfig mount_;
     EncoderConfig encoder_;
     int32_t extra_ = 0;

@@ -38,7 +38,11 @@ TEST(LinkEndToEnd, ConnectReadsTheSimulatorsConfiguration) {
     const std::vector<Bytes> frames = link.sim().receivedFrames();
     ASSERT_GE(frames.size(), std::size(kConnectFrames));
     for (size_t i = 0; i < std::size(kConnectFrames); ++i) EXPECT_EQ(frames[i], kConnectFrames[i]);
-    EXPECT_EQ(link.ports().lastError().code, PortErrorCode::None);
+    const ConnectionInfo line = link.recorder().lastConnection();
+    EXPECT_EQ(line.state, LineState::Open);
+    EXPECT_EQ(std::string(line.device), link.sim().slavePath());
+    EXPECT_EQ(line.baudRate, 115200u);
+    EXPECT_FALSE(line.simulated) << "a device path, not a provided entry";
 }
 
 TEST(LinkEndToEnd, ReadEncodersReportsTheSimulatorsWords) {
@@ -188,9 +192,10 @@ TEST_P(LinkCannotOpen, ReportsStatus6AndWhy) {
     ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotOpenPort));
     EXPECT_EQ(link.recorder().statuses(),
               (std::vector<int32_t>{StatusOpeningPort, StatusCannotOpenPort}));
-    const PortError error = link.ports().lastError();
-    EXPECT_EQ(error.code, GetParam().code) << error.text();
-    EXPECT_FALSE(error.text().empty());
+    const ConnectionInfo line = link.recorder().lastConnection();
+    EXPECT_EQ(line.state, LineState::OpenFailed);
+    EXPECT_EQ(line.failure, GetParam().code) << line.reason;
+    EXPECT_NE(line.reason[0], '\0');
     // The link stays usable.
     ASSERT_TRUE(link.connect());
 }
@@ -209,7 +214,7 @@ TEST(LinkEndToEnd, PortInUseByAnotherProgramIsBusy) {
     ASSERT_TRUE(other.open(link.sim().slavePath().c_str(), 115200, error));
     link.comm().connect(link.simNumber(), 115200);
     ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotOpenPort));
-    EXPECT_EQ(link.ports().lastError().code, PortErrorCode::Busy);
+    EXPECT_EQ(link.recorder().lastConnection().failure, PortErrorCode::Busy);
 }
 
 TEST(LinkEndToEnd, WrongDeviceIsRejectedAndClosed) {
@@ -258,7 +263,7 @@ TEST(LinkEndToEnd, SimulatorEntryStartsTheSimulatorOnConnect) {
     for (const bool starts : {true, false}) {
         sim::PtyServer simulator;
         PortCatalogue ports(PortCatalogue::DeviceScanner{});
-        ports.setSimulator([&](std::string& devicePath, std::string& error) {
+        ports.addProvided("simulator", [&](std::string& devicePath, std::string& error) {
             if (!starts) {
                 error = "no pseudo-terminals left";
                 return false;
@@ -277,9 +282,11 @@ TEST(LinkEndToEnd, SimulatorEntryStartsTheSimulatorOnConnect) {
         comm.connect(ports.entries().front().number, 9600);
         if (starts) {
             EXPECT_TRUE(recorder.waitForStatus(StatusConnected));
+            EXPECT_TRUE(recorder.lastConnection().simulated);
+            EXPECT_STREQ(recorder.lastConnection().device, "simulator");
         } else {
             ASSERT_TRUE(recorder.waitForStatus(StatusCannotOpenPort));
-            EXPECT_NE(ports.lastError().text().find("no pseudo-terminals left"), std::string::npos);
+            EXPECT_STREQ(recorder.lastConnection().reason, "no pseudo-terminals left");
         }
         heartBeat.clearListener();
         comm.shutdown();

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <initializer_list>
 #include <memory>
 #include <thread>
@@ -24,6 +25,7 @@
 #include "app/app_model.h"
 #include "gui_harness.h"
 #include "platform/port_catalogue.h"
+#include "sim/built_in_simulator.h"
 #include "ui/about_dialog.h"
 #include "ui/dialog_units.h"
 #include "ui/encoder_format_dialog.h"
@@ -77,7 +79,7 @@ class MainDialogTest : public testing::Test {
 protected:
     explicit MainDialogTest(PortCatalogue::DeviceScanner scanner = twoDevices)
         : ports(std::move(scanner)) {
-        ports.setSimulator([](std::string&, std::string& error) {
+        ports.addProvided(sim::kBuiltInSimulatorName, [](std::string&, std::string& error) {
             error = "not started in this test";
             return false;
         });
@@ -233,7 +235,7 @@ TEST_F(MainDialogTest, PortListShowsTheCatalogueAndSelectsTheFirstDevice) {
     QStringList items;
     for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
     EXPECT_EQ(items, (QStringList{"/dev/ttyS0", "/dev/ttyUSB0 - FT232R USB UART (FTDI)",
-                                  QString::fromLatin1(PortCatalogue::kSimulatorDescription),
+                                  QString::fromLatin1(sim::kBuiltInSimulatorName),
                                   "Other device..."}));
     EXPECT_EQ(list->currentIndex(), 0);
     click(DlgMain::IdConnect);
@@ -242,7 +244,7 @@ TEST_F(MainDialogTest, PortListShowsTheCatalogueAndSelectsTheFirstDevice) {
 
 TEST_F(MainDialogWithoutDevices, SelectsTheSimulatedControllerWhenNoDeviceIsFound) {
     auto* list = get<QComboBox>(DlgMain::IdPortList);
-    EXPECT_EQ(list->currentText(), QString::fromLatin1(PortCatalogue::kSimulatorDescription));
+    EXPECT_EQ(list->currentText(), QString::fromLatin1(sim::kBuiltInSimulatorName));
 }
 
 TEST_F(MainDialogTest, ConnectSendsTheChosenPortAndBaudRate) {
@@ -250,7 +252,7 @@ TEST_F(MainDialogTest, ConnectSendsTheChosenPortAndBaudRate) {
     list->setCurrentIndex(1);  // as the keyboard or the wheel would
     click(DlgMain::IdBaud115200);
     click(DlgMain::IdConnect);
-    const int simulator = list->findText(QString::fromLatin1(PortCatalogue::kSimulatorDescription));
+    const int simulator = list->findText(QString::fromLatin1(sim::kBuiltInSimulatorName));
     list->setCurrentIndex(simulator);
     emit list->activated(simulator);
     click(DlgMain::IdBaud115200);
@@ -382,13 +384,15 @@ TEST_F(MainDialogTest, StatusLineShowsKnownCodesOnly) {
 }
 
 TEST_F(MainDialogTest, PortThatCannotBeOpenedExplainsWhyInTheTooltip) {
-    PortError error;
-    error.code = PortErrorCode::PermissionDenied;
-    error.device = "/dev/ttyUSB0";
-    error.systemMessage = "Permission denied";
-    error.remedy = "Add your user to the dialout group and log in again.";
-    ports.recordOpenResult(error);
+    ConnectionInfo failed;
+    failed.state = LineState::OpenFailed;
+    failed.failure = PortErrorCode::PermissionDenied;
+    std::snprintf(failed.device, sizeof failed.device, "/dev/ttyUSB0");
+    std::snprintf(failed.reason, sizeof failed.reason, "Permission denied");
+    std::snprintf(failed.remedy, sizeof failed.remedy,
+                  "Add your user to the dialout group and log in again.");
     model.onStatus(1);
+    model.onConnection(failed);
     model.onStatus(6);
     auto* status = get<QLineEdit>(DlgMain::IdStatusLine);
     ASSERT_TRUE(waitUntil([&] { return status->text() == QStringLiteral("Error: Cannot open port."); }));

@@ -10,6 +10,7 @@
 
 #include "gui_harness.h"
 #include "platform/port_catalogue.h"
+#include "sim/built_in_simulator.h"
 #include "ui/start_up.h"
 
 namespace zr8::ui::program_test {
@@ -25,7 +26,7 @@ bool click(DlgMain* d, int id) { return gui_test::clickChild(d, QStringLiteral("
 
 void chooseSimulator(DlgMain* d) {
     auto* list = control<QComboBox>(d, DlgMain::IdPortList);
-    const int index = list->findText(QString::fromLatin1(PortCatalogue::kSimulatorDescription));
+    const int index = list->findText(QString::fromLatin1(sim::kBuiltInSimulatorName));
     ASSERT_GE(index, 0);
     list->setCurrentIndex(index);
     emit list->activated(index);

@@ -54,7 +54,13 @@ public:
         log_.push_back("positions");
         lastPositions = positions;
     }
+    void onConnection(const ConnectionInfo& connection) override {
+        lastConnection = connection;
+        ++connectionReports;
+    }
 
+    ConnectionInfo lastConnection;
+    int connectionReports = 0;
     MountConfig lastMount;
     EncoderConfig lastEncoder;
     EncoderPositions lastPositions;
@@ -66,7 +72,7 @@ private:
 class RecordingTransport : public iLinkTransport {
 public:
     explicit RecordingTransport(Lines& log) : log_(log) {}
-    bool openPort(uint8_t portNumber, uint32_t baudRate) override {
+    bool openPort(uint8_t portNumber, uint32_t baudRate, ConnectionInfo&) override {
         log_.push_back("open " + std::to_string(portNumber) + " " + std::to_string(baudRate));
         return openSucceeds;
     }
@@ -103,12 +109,13 @@ public:
     void reservedNotification(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
                               int32_t) override {}
     void onPositions(const EncoderPositions& positions) override { calls += positions.valid; }
+    void onConnection(const ConnectionInfo&) override { ++calls; }
     long calls = 0;
 };
 
 class LastFrameTransport : public iLinkTransport {
 public:
-    bool openPort(uint8_t, uint32_t) override { return true; }
+    bool openPort(uint8_t, uint32_t, ConnectionInfo&) override { return true; }
     void startReader(uint8_t) override {}
     void closePort() override {}
     bool writePort(const uint8_t* bytes, int length) override {

@@ -61,7 +61,7 @@ TEST(RequestMessage, SerialDataIsCutIntoMessagesOfAtMost31Bytes) {
 
 // A transport that only keeps the frames.
 struct FrameLog : iLinkTransport {
-    bool openPort(uint8_t, uint32_t) override { return true; }
+    bool openPort(uint8_t, uint32_t, ConnectionInfo&) override { return true; }
     void startReader(uint8_t) override {}
     void closePort() override {}
     bool writePort(const uint8_t* bytes, int length) override {

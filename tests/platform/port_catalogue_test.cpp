@@ -31,7 +31,7 @@ TEST(PortCatalogue, ListsDetectedThenEnteredThenSimulatorWithNumbers) {
     FakeSystem system;
     *system.devices = {{"/dev/ttyACM0", "ZR8 USB serial"}, {"/dev/ttyUSB0", "FT232R USB UART"}};
     PortCatalogue ports(system.scanner());
-    ports.setSimulator([](std::string&, std::string&) { return false; });
+    ports.addProvided("Simulated controller", [](std::string&, std::string&) { return false; });
     const uint8_t entered = ports.addDevicePath("/dev/pts/9");
 
     const std::vector<PortEntry> list = ports.entries();
@@ -44,8 +44,8 @@ TEST(PortCatalogue, ListsDetectedThenEnteredThenSimulatorWithNumbers) {
     EXPECT_EQ(list[2].kind, PortKind::Entered);
     EXPECT_EQ(list[2].number, entered);
     EXPECT_EQ(list[2].label(), "/dev/pts/9");
-    EXPECT_EQ(list[3].kind, PortKind::Simulator);
-    EXPECT_EQ(list[3].label(), PortCatalogue::kSimulatorDescription);
+    EXPECT_EQ(list[3].kind, PortKind::Provided);
+    EXPECT_EQ(list[3].label(), "Simulated controller");
 
     std::set<uint8_t> numbers;
     for (const PortEntry& entry : list) {
@@ -71,8 +71,9 @@ TEST(PortCatalogue, NumbersSurviveRefreshAndDeviceComingAndGoing) {
 
     // The vanished device's number still names it; opening it will fail.
     std::string path;
+    PortEntry entry;
     PortError error;
-    EXPECT_TRUE(ports.resolve(usb0, path, error));
+    EXPECT_TRUE(ports.resolve(usb0, entry, path, error));
     EXPECT_EQ(path, "/dev/ttyUSB0");
 
     *system.devices = {{"/dev/ttyUSB0", ""}};
@@ -91,8 +92,10 @@ TEST(PortCatalogue, AddDevicePath) {
     EXPECT_EQ(ports.entries().size(), 2u);
 
     std::string path;
+    PortEntry entry;
     PortError error;
-    ASSERT_TRUE(ports.resolve(entered, path, error));
+    ASSERT_TRUE(ports.resolve(entered, entry, path, error));
+    EXPECT_EQ(entry.kind, PortKind::Entered);
     EXPECT_EQ(path, "/dev/ttyS4");
 }
 
@@ -108,18 +111,19 @@ TEST(PortCatalogue, UnknownNumberResolvesToNothing) {
     PortCatalogue ports(PortCatalogue::DeviceScanner{});
     for (uint8_t number : {uint8_t{0}, uint8_t{1}, uint8_t{255}}) {
         std::string path = "unchanged";
+        PortEntry entry;
         PortError error;
-        EXPECT_FALSE(ports.resolve(number, path, error));
+        EXPECT_FALSE(ports.resolve(number, entry, path, error));
         EXPECT_EQ(error.code, PortErrorCode::NotFound);
         EXPECT_FALSE(error.systemMessage.empty());
     }
 }
 
-TEST(PortCatalogue, SimulatorEntryStartsTheSimulatorWhenResolved) {
+TEST(PortCatalogue, ProvidedEntryIsStartedWhenResolved) {
     PortCatalogue ports(PortCatalogue::DeviceScanner{});
     int starts = 0;
     bool fail = false;
-    ports.setSimulator([&](std::string& path, std::string& reason) {
+    ports.addProvided("stand-in", [&](std::string& path, std::string& reason) {
         ++starts;
         if (fail) {
             reason = "no pseudo-terminals left";
@@ -133,52 +137,40 @@ TEST(PortCatalogue, SimulatorEntryStartsTheSimulatorWhenResolved) {
     EXPECT_EQ(starts, 0) << "listing does not start it";
 
     std::string path;
+    PortEntry entry;
     PortError error;
-    ASSERT_TRUE(ports.resolve(number, path, error));
+    ASSERT_TRUE(ports.resolve(number, entry, path, error));
     EXPECT_EQ(path, "/dev/pts/42");
+    EXPECT_EQ(entry.kind, PortKind::Provided);
+    EXPECT_EQ(entry.description, "stand-in");
     EXPECT_EQ(starts, 1);
 
     fail = true;
-    EXPECT_FALSE(ports.resolve(number, path, error));
+    EXPECT_FALSE(ports.resolve(number, entry, path, error));
     EXPECT_EQ(error.code, PortErrorCode::Other);
+    EXPECT_EQ(error.device, "stand-in");
     EXPECT_EQ(error.systemMessage, "no pseudo-terminals left");
 
-    ports.setSimulator(nullptr);
-    EXPECT_EQ(ports.entries().size(), 1u) << "one simulator entry, however often it is set";
-    EXPECT_FALSE(ports.resolve(number, path, error));
+    EXPECT_EQ(ports.addProvided("stand-in", nullptr), number);
+    EXPECT_EQ(ports.entries().size(), 1u) << "one entry per name, however often it is added";
+    EXPECT_FALSE(ports.resolve(number, entry, path, error));
 }
 
-TEST(PortCatalogue, KeepsTheLastOpenError) {
-    PortCatalogue ports(PortCatalogue::DeviceScanner{});
-    EXPECT_EQ(ports.lastError().code, PortErrorCode::None);
-    PortError denied{PortErrorCode::PermissionDenied, "/dev/ttyUSB0", "Permission denied",
-                     "add your user to the dialout group, then log in again"};
-    ports.recordOpenResult(denied);
-    EXPECT_EQ(ports.lastError().code, PortErrorCode::PermissionDenied);
-    EXPECT_EQ(ports.lastError().text(),
-              "/dev/ttyUSB0: Permission denied - add your user to the dialout group, then log in "
-              "again");
-    ports.recordOpenResult(PortError{});
-    EXPECT_EQ(ports.lastError().code, PortErrorCode::None);
-}
-
-// The GUI lists while the worker resolves and records; run under tsan.
+// The GUI lists while the worker resolves; run under tsan.
 TEST(PortCatalogue, ListingResolvingAndRefreshingAtOnce) {
     FakeSystem system;
     *system.devices = {{"/dev/ttyUSB0", "a"}, {"/dev/ttyUSB1", "b"}};
     PortCatalogue ports(system.scanner());
-    ports.setSimulator([](std::string& path, std::string&) {
+    ports.addProvided("stand-in", [](std::string& path, std::string&) {
         path = "/dev/pts/1";
         return true;
     });
     std::atomic<bool> done{false};
     std::thread worker([&] {
         std::string path;
+        PortEntry entry;
         PortError error;
-        for (int i = 0; i < 2000; ++i) {
-            ports.resolve(static_cast<uint8_t>(i % 4), path, error);
-            ports.recordOpenResult(error);
-        }
+        for (int i = 0; i < 2000; ++i) ports.resolve(static_cast<uint8_t>(i % 4), entry, path, error);
         done = true;
     });
     size_t listed = 0;
@@ -187,7 +179,6 @@ TEST(PortCatalogue, ListingResolvingAndRefreshingAtOnce) {
         ports.refresh();
         listed += ports.entries().size();
         ports.addDevicePath("/dev/ttyS0");
-        (void)ports.lastError();
     } while (!done || ++rounds < 50);
     worker.join();
     EXPECT_GT(listed, 0u);
