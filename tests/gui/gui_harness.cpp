@@ -30,7 +30,9 @@ void onNextModal(std::function<void(QWidget*)> act, QWidget* except) {
     QObject::connect(timer, &QTimer::timeout, timer, [=] {
         QWidget* modal = QApplication::activeModalWidget();
         const bool fresh = modal != nullptr && modal != except && modal != seenBefore.data();
-        if (fresh && modal->isVisible()) {
+        // Active, not just visible: only then has the window system given
+        // it the focus that the operator's keys would go to.
+        if (fresh && modal->isVisible() && modal->isActiveWindow()) {
             timer->stop();
             timer->deleteLater();
             act(modal);
