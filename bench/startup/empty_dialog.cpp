@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QDialog>
 
-#include "ui/shown_probe.h"
+#include "ui/qt/shown_probe.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);

@@ -38,25 +38,5 @@ TEST(ParseInteger, RefusesWhatIsNotAWholeNumberInRange) {
     EXPECT_EQ(parseInteger("9223372036854775808", INT64_MIN, INT64_MAX), std::nullopt);
 }
 
-TEST(ParseInteger, FormatFieldRanges) {
-    struct Case {
-        const char* text;
-        NumberRange range;
-        bool accepted;
-    };
-    const Case cases[] = {
-        {"25", kBitsPerRevRange, true},  {"32", kBitsPerRevRange, true},
-        {"33", kBitsPerRevRange, false}, {"0", kBitsPerRevRange, false},
-        {"-1", kBitsPerRevRange, false}, {"257", kBitsPerRevRange, false},
-        {"0", kBitsForRevsRange, true},  {"32", kBitsForRevsRange, true},
-        {"33", kBitsForRevsRange, false}, {"255", kLeadingBitsRange, true},
-        {"256", kLeadingBitsRange, false}, {"300", kLeadingBitsRange, false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(parseInteger(c.text, c.range.minimum, c.range.maximum).has_value(), c.accepted)
-            << c.text;
-    }
-}
-
 }  // namespace
 }  // namespace zr8

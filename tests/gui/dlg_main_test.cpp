@@ -1,4 +1,4 @@
-#include "ui/dlg_main.h"
+#include "ui/qt/dlg_main.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,10 +26,11 @@
 #include "gui_harness.h"
 #include "platform/port_catalogue.h"
 #include "sim/built_in_simulator.h"
-#include "ui/about_dialog.h"
-#include "ui/dialog_units.h"
-#include "ui/encoder_format_dialog.h"
-#include "ui/meridian_flip_dialog.h"
+#include "ui/qt/about_dialog.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/encoder_format_dialog.h"
+#include "ui/qt/meridian_flip_dialog.h"
+#include "ui/rules/dialog_texts.h"
 
 namespace zr8::ui {
 namespace {
@@ -85,7 +86,7 @@ protected:
         });
         model.setLink(&link);
         dialog = std::make_unique<DlgMain>(link, model, ports);
-        model.setCallback(dialog.get());
+        model.setCallback(&dialog->callback());
         model.setSink(dialog.get());
         dialog->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
@@ -138,7 +139,7 @@ protected:
 
 TEST_F(MainDialogTest, FreshStart) {
     EXPECT_EQ(dialog->windowTitle(),
-              QStringLiteral("ZR8 Encoder setup 1.1. (%1)").arg(QString::fromLatin1(kMakerWebAddress)));
+              QStringLiteral("ZR8 Encoder setup 1.1. (%1)").arg(QString::fromLatin1(rules::kMakerWebAddress)));
     EXPECT_TRUE(text(DlgMain::IdStatusLine).isEmpty());
     EXPECT_TRUE(text(DlgMain::IdSecondStatus).isEmpty());
     EXPECT_FALSE(get<QCheckBox>(DlgMain::IdBaud115200)->isChecked());
@@ -710,8 +711,8 @@ TEST_F(MainDialogTest, AboutBoxShowsItsTextsAndOpensTheAddressOncePerClick) {
         EXPECT_TRUE(linkColour);
         EXPECT_EQ(clicksAfterOne, 1);
         EXPECT_EQ(recorder.opened,
-                  (QList<QUrl>{QUrl(QString::fromLatin1(kMakerWebAddress)),
-                               QUrl(QString::fromLatin1(kMakerWebAddress))}))
+                  (QList<QUrl>{QUrl(QString::fromLatin1(rules::kMakerWebAddress)),
+                               QUrl(QString::fromLatin1(rules::kMakerWebAddress))}))
             << "one click and one double-click, one opening each";
     }
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));

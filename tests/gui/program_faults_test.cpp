@@ -36,9 +36,9 @@
 #include "link/manual_move.h"
 #include "platform/port_catalogue.h"
 #include "sim/pty_server.h"
-#include "ui/dlg_main.h"
+#include "ui/qt/dlg_main.h"
 #include "tests/support/line_filler.h"
-#include "ui/start_up.h"
+#include "ui/qt/start_up.h"
 
 namespace zr8::ui {
 namespace {
@@ -420,7 +420,7 @@ const std::vector<ClosingCase>& closingCases() {
         {"Slew", {},
          [](DlgMain* d, sim::PtyServer& c, LineFiller&) {
              connectTo(d, c);
-             control<QSlider>(d, DlgMain::IdSpeed)->setValue(DlgMain::kSpeedMax);
+             control<QSlider>(d, DlgMain::IdSpeed)->setValue(rules::main_ids::kSpeedMax);
              ASSERT_TRUE(click(d, DlgMain::IdRight));
              ASSERT_TRUE(waitUntil([&] {
                  return c.snapshot().ra.state.status == sim::MotionStatus::Manual;

@@ -11,7 +11,7 @@
 #include "gui_harness.h"
 #include "platform/port_catalogue.h"
 #include "sim/built_in_simulator.h"
-#include "ui/start_up.h"
+#include "ui/qt/start_up.h"
 
 namespace zr8::ui::program_test {
 

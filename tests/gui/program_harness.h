@@ -7,8 +7,8 @@
 
 #include <functional>
 
-#include "ui/dlg_main.h"
-#include "ui/start_up.h"
+#include "ui/qt/dlg_main.h"
+#include "ui/qt/start_up.h"
 
 namespace zr8::ui::program_test {
 

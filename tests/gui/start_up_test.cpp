@@ -5,7 +5,7 @@
 // always come back with 0 and leave no thread behind.
 
 #include "program_harness.h"
-#include "ui/start_up.h"
+#include "ui/qt/start_up.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,7 +26,7 @@
 
 #include "gui_harness.h"
 #include "platform/port_catalogue.h"
-#include "ui/dlg_main.h"
+#include "ui/qt/dlg_main.h"
 
 namespace zr8::ui {
 namespace {

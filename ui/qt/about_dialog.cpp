@@ -1,4 +1,4 @@
-#include "ui/about_dialog.h"
+#include "ui/qt/about_dialog.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -7,7 +7,8 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "ui/dialog_units.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/rules/dialog_texts.h"
 
 namespace zr8::ui {
 
@@ -37,12 +38,12 @@ void LinkLabel::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
 
 AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("AboutDialog"));
-    setWindowTitle(QStringLiteral("ZR8-Encoder setup"));
+    setWindowTitle(QString::fromLatin1(rules::kAboutCaption));
     setFont(dialogFont());
     const DialogUnits du(font());
     placeDialog(this, du, 32, 32, 192, 105);
 
-    auto* heading = new QLabel(QStringLiteral("ZR8-Encoder setup"), this);
+    auto* heading = new QLabel(QString::fromLatin1(rules::kAboutHeading), this);
     QFont bold = font();
     bold.setPixelSize(16);
     bold.setBold(true);
@@ -50,19 +51,19 @@ AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner) {
     heading->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     placeControl(heading, du, IdHeading, 8, 8, 180, 14);
 
-    auto* purpose = new QLabel(QStringLiteral("Configurating absolute encoders for ZR8"), this);
+    auto* purpose = new QLabel(QString::fromLatin1(rules::kAboutPurpose), this);
     purpose->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     purpose->setWordWrap(true);
     placeControl(purpose, du, IdPurpose, 8, 24, 180, 33);
 
-    auto* credit = new QLabel(QStringLiteral("Free software by the zr8-setup developers."), this);
+    auto* credit = new QLabel(QString::fromLatin1(rules::kAboutCredit), this);
     credit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     placeControl(credit, du, IdCredit, 8, 58, 180, 10);
 
-    auto* link = new LinkLabel(QString::fromLatin1(kMakerWebAddress), this);
+    auto* link = new LinkLabel(QString::fromLatin1(rules::kMakerWebAddress), this);
     placeControl(link, du, IdLink, 10, 70, 160, 10);
     connect(link, &LinkLabel::activated, this,
-            [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebAddress))); });
+            [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(rules::kMakerWebAddress))); });
 
     auto* exit = new QPushButton(QStringLiteral("Exit"), this);
     exit->setDefault(true);

@@ -1,14 +1,14 @@
 #pragma once
-// The About box: what the tool is, a credit line and the maker's web address
-// as a link that opens in the desktop's browser.
+// The About box in Qt: what the tool is, a credit line and the maker's web
+// address as a link that opens in the desktop's browser. Its texts are the
+// rules' (rules/dialog_texts.h).
 
 #include <QDialog>
 #include <QLabel>
 
-namespace zr8::ui {
+#include "ui/rules/control_ids.h"
 
-// Shown in the main window's caption and opened from the About box.
-inline constexpr const char* kMakerWebAddress = "https://velmora.example/zr8";
+namespace zr8::ui {
 
 // A label that behaves like a link: underlined, in the palette's link
 // colour, with the hand cursor; one press opens the address once.
@@ -28,13 +28,7 @@ protected:
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    enum ControlId : int {
-        IdHeading = 100,
-        IdPurpose = 101,
-        IdCredit = 102,
-        IdLink = 103,
-        IdExit = 2,
-    };
+    using enum rules::about_ids::AboutControl;
 
     explicit AboutDialog(QWidget* owner);
 

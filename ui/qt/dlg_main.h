@@ -1,32 +1,27 @@
 #pragma once
-// The main dialog: the program's only top-level window.
+// The main dialog in Qt: the program's only top-level window. It builds the
+// controls and hands clicks and notifications to the rules
+// (rules::MainDialogPresenter), which decide what is shown and sent.
 //
 // Threads. Everything here runs on the user-interface thread except
 // postUserMessage, which the model calls from the link's threads: it only
 // queues an event for this object. The event is handed to the model's
-// dispatch on the user-interface thread, which calls back one of the
-// iMainDlgCallback operations. Secondary dialogs run modally over this one;
-// their event loops keep delivering those events, so the status line and the
-// positions keep updating while they are open.
-//
-// Every operator action aimed at the controller is one call on the link;
-// nothing here waits for an answer.
+// dispatch on the user-interface thread, which calls back the presenter.
+// Secondary dialogs run modally over this one; their event loops keep
+// delivering those events, so the status line and the positions keep
+// updating while they are open.
 
 #include <QDialog>
 #include <QPushButton>
 
-#include <array>
+#include <memory>
 
-#include "app/main_dlg_callback.h"
 #include "app/wm_user_sender.h"
-
-class QCheckBox;
-class QComboBox;
-class QLineEdit;
-class QSlider;
+#include "ui/rules/control_ids.h"
 
 namespace zr8 {
 class AppModel;
+class iMainDlgCallback;
 class iZR6Control;
 class PortCatalogue;
 }  // namespace zr8
@@ -47,74 +42,18 @@ protected:
 // The port list; it looks for newly attached devices each time it opens.
 class PortListBox;
 
-class DlgMain : public QDialog, public iMainDlgCallback, public iWMUserSender {
+class DlgMain : public QDialog, public iWMUserSender {
     Q_OBJECT
 public:
-    enum ControlId : int {
-        IdAbout = 100,
-        IdPortList = 110,
-        IdBaud115200 = 111,
-        IdConnect = 112,
-        IdDisconnect = 113,
-        IdStatusLine = 114,
-        IdSecondStatus = 115,
-        IdStop = 140,
-        IdUp = 141,
-        IdDown = 142,
-        IdLeft = 143,
-        IdRight = 144,
-        IdSpeed = 145,
-        IdEncoderFormat = 200,
-        IdReadEncoders = 201,
-        IdSetCalibration = 207,
-        IdRaGearRatio = 300,
-        IdRaMicrosteps = 301,
-        IdRaReverseMotor = 302,
-        IdRaBitsPerRev = 303,
-        IdRaCountsPerRev = 304,
-        IdRaReverseEncoder = 305,
-        IdRaOffset = 306,
-        IdDecGearRatio = 400,
-        IdDecMicrosteps = 401,
-        IdDecReverseMotor = 402,
-        IdDecBitsPerRev = 403,
-        IdDecCountsPerRev = 404,
-        IdDecReverseEncoder = 405,
-        IdDecOffset = 406,
-        IdRaRaw = 503,
-        IdRaArcsec = 504,
-        IdRaDms = 505,
-        IdDecRaw = 603,
-        IdDecArcsec = 604,
-        IdDecDms = 605,
-        IdTrackOn = 810,
-        IdTrackOff = 811,
-        IdSaveSettings = 824,
-    };
-
-    // The controls that stay disabled until the first configuration arrives.
-    static constexpr std::array<int, 18> kControlList = {
-        IdStop,          IdUp,           IdDown,           IdLeft,           IdRight,
-        IdSpeed,         IdRaReverseMotor, IdDecReverseMotor, IdRaReverseEncoder,
-        IdDecReverseEncoder, IdRaOffset, IdDecOffset,      IdEncoderFormat,  IdReadEncoders,
-        IdSetCalibration, IdTrackOn,     IdTrackOff,       IdSaveSettings,
-    };
-
-    static constexpr int kSpeedMax = 31;
-    static constexpr int kSpeedStart = 10;
+    using enum rules::main_ids::MainControl;
+    static constexpr const auto& kControlList = rules::main_ids::kControlList;
 
     // `link`, `model` and `ports` belong to start-up and outlive the dialog.
     DlgMain(iZR6Control& link, AppModel& model, PortCatalogue& ports, QWidget* parent = nullptr);
     ~DlgMain() override;
 
-    // iMainDlgCallback
-    void showStatus(int32_t statusCode) override;
-    void showConfiguration(int32_t statusCode, int32_t extra) override;
-    void askMeridianFlip(int32_t flipCase) override;
-    void reservedNotification(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
-                              int32_t) override {}
-    void showPositions(const EncoderPositions& positions) override;
-    void showConnection(const ConnectionInfo& connection) override;
+    // What the model calls back: the dialog's rules.
+    iMainDlgCallback& callback();
 
     // iWMUserSender: any thread.
     bool postUserMessage(int32_t code, int32_t argument) override;
@@ -125,36 +64,16 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    class View;  // what the rules see of this dialog, and the rules themselves
+
     void buildControls();
     void buildAxisGroup(const char* title, int shift, int firstId);
-    void fillPortList(int selectNumber);
+    void showPortList();
     void onPortActivated(int index);
-    void enableControls(bool enable);
 
-    void onConnect();
-    void onEncoderFormat();
-    void onSetCalibration();
-    void sendMotorReverse();
-    void setTracking(bool on);
-    void move(uint8_t direction);
-
-    QWidget* control(int id) const;
-    QCheckBox* checkBox(int id) const;
-    QLineEdit* edit(int id) const;
-    bool isChecked(int id) const;
-    void setNumber(int id, const QString& text);
-
-    iZR6Control& link_;
     AppModel& model_;
-    PortCatalogue& ports_;
-
-    PortListBox* portList_ = nullptr;
-    QCheckBox* baud115200_ = nullptr;
-    QLineEdit* statusLine_ = nullptr;
-    QSlider* speed_ = nullptr;
-    LatchButton* trackOn_ = nullptr;
-    LatchButton* trackOff_ = nullptr;
-    int selectedPort_ = 0;  // catalogue number of the last device chosen in the list
+    PortListBox* portBox_ = nullptr;
+    std::unique_ptr<View> view_;
 };
 
 }  // namespace zr8::ui

@@ -1,65 +1,40 @@
 #pragma once
-// Editing how the two encoders deliver their data. The dialog works on a copy
-// of the model's published encoder configuration; Ok checks every number and
-// hands the eight format bytes back to the model in one go, Cancel leaves the
-// model alone. It sends nothing to the controller itself.
+// The encoder data format dialog in Qt: layout and widgets. What it shows
+// and what Ok makes of it are the rules' (rules/encoder_format_form.h); it
+// writes nothing anywhere and sends nothing.
 
 #include <QDialog>
 
+#include <optional>
+
 #include "link/records.h"
-
-class QCheckBox;
-class QLineEdit;
-
-namespace zr8 {
-class AppModel;
-}
+#include "link/wire.h"
+#include "ui/qt/widget_controls.h"
+#include "ui/rules/control_ids.h"
 
 namespace zr8::ui {
 
 class EncoderFormatDialog : public QDialog {
     Q_OBJECT
 public:
-    enum ControlId : int {
-        IdRaInvert = 100,
-        IdRaGray = 101,
-        IdRaBitsPerRev = 103,
-        IdRaBitsForRevs = 104,
-        IdRaLeadingBits = 105,
-        IdDecInvert = 110,
-        IdDecGray = 111,
-        IdDecBitsPerRev = 113,
-        IdDecBitsForRevs = 114,
-        IdDecLeadingBits = 115,
-        IdOk = 1,
-        IdCancel = 2,
-    };
+    using enum rules::format_ids::FormatControl;
 
     EncoderFormatDialog(const EncoderConfig& initial, QWidget* owner);
 
-    // The edited record; meaningful after the dialog ended with 1.
-    const EncoderConfig& edited() const { return edited_; }
+    // The format bytes the dialog ended with; set only after Ok.
+    const std::optional<WireFormat>& result() const { return result_; }
 
 private:
-    struct AxisControls {
-        QCheckBox* invert;
-        QCheckBox* gray;
-        QLineEdit* bitsPerRev;
-        QLineEdit* bitsForRevs;
-        QLineEdit* leadingBits;
-    };
-
-    AxisControls buildAxis(const char* title, int left, int firstId);
+    void buildAxis(const char* title, int left, int firstId);
     void onOk();
 
-    EncoderConfig edited_;
-    AxisControls ra_{};
-    AxisControls dec_{};
+    const EncoderConfig initial_;
+    WidgetControls controls_{*this};
+    std::optional<WireFormat> result_;
 };
 
-// Runs the dialog over the model's published encoder configuration. After Ok
-// the model holds the new format bytes and the result is 1; after Cancel,
-// Escape or closing the result is 0 and the model is unchanged.
-int runEncoderFormatDialog(QWidget* owner, AppModel& model);
+// Runs the dialog over `current`: the new format bytes after Ok, nothing
+// after Cancel, Escape or closing.
+std::optional<WireFormat> runEncoderFormatDialog(QWidget* owner, const EncoderConfig& current);
 
 }  // namespace zr8::ui

@@ -5,8 +5,8 @@
 
 #include <utility>
 
-#include "ui/shown_probe.h"
-#include "ui/start_up.h"
+#include "ui/qt/shown_probe.h"
+#include "ui/qt/start_up.h"
 
 int main(int argc, char* argv[]) {
     // Listing the serial devices takes milliseconds; let it overlap the

@@ -1,47 +1,36 @@
 #pragma once
-// The operator's answer to the link's meridian flip question: flip, do not
-// flip, or cancel the positioning.
+// The meridian flip dialog in Qt: layout and widgets. Its texts, enabling
+// and the choice of each button are the rules' (rules/meridian_flip_form.h).
 
 #include <QDialog>
 
-class QLineEdit;
-class QPushButton;
+#include "link/wire.h"
+#include "ui/qt/widget_controls.h"
+#include "ui/rules/control_ids.h"
 
 namespace zr8::ui {
-
-enum MeridianFlipChoice : int {
-    ChoiceCancel = 0,
-    ChoiceWithoutFlip = 1,
-    ChoiceWithFlip = 2,
-};
 
 class MeridianFlipDialog : public QDialog {
     Q_OBJECT
 public:
-    enum ControlId : int {
-        IdPresentState = 200,
-        IdTargetState = 201,
-        IdOptional = 202,
-        IdCancelPositioning = 210,
-        IdWithFlip = 211,
-        IdWithoutFlip = 212,
-    };
+    using enum rules::flip_ids::FlipControl;
 
     MeridianFlipDialog(int flipCase, QWidget* owner);
 
-    int choice() const { return choice_; }
+    FlipChoice choice() const { return choice_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void choose(int choice);
+    void answer(int controlId);
 
-    int choice_ = ChoiceCancel;
+    WidgetControls controls_{*this};
+    FlipChoice choice_ = FlipChoiceCancel;
 };
 
 // Runs the dialog modally over `owner` and returns the choice; closing the
 // window or Escape counts as cancel.
-int runMeridianFlipDialog(QWidget* owner, int flipCase);
+FlipChoice runMeridianFlipDialog(QWidget* owner, int flipCase);
 
 }  // namespace zr8::ui

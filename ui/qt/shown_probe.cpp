@@ -1,4 +1,4 @@
-#include "ui/shown_probe.h"
+#include "ui/qt/shown_probe.h"
 
 #include <QApplication>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "ui/start_up.h"
+#include "ui/qt/start_up.h"
 
 #include <memory>
 #include <mutex>
@@ -11,7 +11,7 @@
 #include "link/comm_control.h"
 #include "platform/port_catalogue.h"
 #include "sim/built_in_simulator.h"
-#include "ui/dlg_main.h"
+#include "ui/qt/dlg_main.h"
 
 namespace zr8::ui {
 
@@ -46,7 +46,7 @@ int runProgram(DeviceListing firstListing) {
     model->setLink(link.get());
     heartbeat->setListener(link.get());
     auto dialog = std::make_unique<DlgMain>(*link, *model, ports);
-    model->setCallback(dialog.get());
+    model->setCallback(&dialog->callback());
     model->setSink(dialog.get());
     // Every receiver is in place before the first tick and the first notification.
     heartbeat->start();
