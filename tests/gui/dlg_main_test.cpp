@@ -345,7 +345,7 @@ TEST_F(MainDialogTest, ConfigurationFillsTheFieldsAndEnablesTheControlsForGood) 
         {DlgMain::IdRaMicrosteps, "1728000"},  {DlgMain::IdDecMicrosteps, "1152000"},
         {DlgMain::IdRaBitsPerRev, "32"},       {DlgMain::IdRaCountsPerRev, "4294967296"},
         {DlgMain::IdDecBitsPerRev, "22"},      {DlgMain::IdDecCountsPerRev, "4194304"},
-        {DlgMain::IdRaOffset, "-1"},           {DlgMain::IdDecOffset, "123456"},
+        {DlgMain::IdRaOffset, "4294967295"},   {DlgMain::IdDecOffset, "123456"},
     });
     EXPECT_FALSE(get<QCheckBox>(DlgMain::IdRaReverseMotor)->isChecked());
     EXPECT_TRUE(get<QCheckBox>(DlgMain::IdDecReverseMotor)->isChecked());
@@ -431,7 +431,7 @@ TEST_F(MainDialogTest, ReadingShowsRawArcsecondsAndDegrees) {
 
 TEST_F(MainDialogTest, OffsetsThatDoNotFitAreRefusedAndNothingIsSent) {
     connectAndConfigure();
-    const char* refused[] = {"", "abc", "1.5", "2147483648", "4294967295", "-2147483649", "12 3"};
+    const char* refused[] = {"", "abc", "1.5", "4294967296", "-2147483649", "12 3", "12x"};
     for (const char* typed : refused) {
         for (int id : {DlgMain::IdRaOffset, DlgMain::IdDecOffset}) {
             get<QLineEdit>(DlgMain::IdRaOffset)->setText(QStringLiteral("5"));
@@ -450,13 +450,18 @@ TEST_F(MainDialogTest, OffsetsThatDoNotFitAreRefusedAndNothingIsSent) {
             EXPECT_TRUE(message.contains(id == DlgMain::IdRaOffset ? QStringLiteral("RA")
                                                                    : QStringLiteral("Dec")))
                 << message.toStdString();
-            EXPECT_TRUE(message.contains(QStringLiteral("-2147483648 to 2147483647")));
+            EXPECT_TRUE(message.contains(QStringLiteral("-2147483648 to 4294967295")));
         }
     }
     get<QLineEdit>(DlgMain::IdRaOffset)->setText(QStringLiteral(" -2147483648 "));
     get<QLineEdit>(DlgMain::IdDecOffset)->setText(QStringLiteral("+2147483647"));
     click(DlgMain::IdSetCalibration);
-    EXPECT_EQ(link.calls, Calls{"setEncoderCalibration 1 -2147483648 2147483647"});
+    // Both spellings of one 32-bit word.
+    get<QLineEdit>(DlgMain::IdRaOffset)->setText(QStringLiteral("4294967295"));
+    get<QLineEdit>(DlgMain::IdDecOffset)->setText(QStringLiteral("-1"));
+    click(DlgMain::IdSetCalibration);
+    EXPECT_EQ(link.calls, (Calls{"setEncoderCalibration 1 -2147483648 2147483647",
+                                 "setEncoderCalibration 1 -1 -1"}));
 }
 
 // ---- encoder data format dialog ---------------------------------------------

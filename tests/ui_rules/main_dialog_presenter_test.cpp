@@ -114,16 +114,16 @@ TEST_F(MainDialogRules, EveryControlSendsItsRequest) {
     EXPECT_EQ(link.calls, Calls{});
 }
 
-TEST_F(MainDialogRules, OffsetsOutsideASignedWordAreRefused) {
+TEST_F(MainDialogRules, OffsetsTakeEitherSpellingOfAWordAndRefuseTheRest) {
     configure();
     struct Case {
         const char* typed;
         const char* sent;  // nullptr: refused
     };
     const Case cases[] = {
-        {"4294967295", nullptr},  {"-1", "-1"},     {"-2147483648", "-2147483648"},
-        {"2147483648", nullptr},  {" +12 ", "12"},  {"4294967296", nullptr},
-        {"-2147483649", nullptr}, {"12x", nullptr}, {"", nullptr},
+        {"4294967295", "-1"},          {"-1", "-1"},     {"-2147483648", "-2147483648"},
+        {"2147483648", "-2147483648"}, {" +12 ", "12"},  {"4294967296", nullptr},
+        {"-2147483649", nullptr},      {"12x", nullptr}, {"", nullptr},
     };
     for (int field : {IdRaOffset, IdDecOffset}) {
         for (const Case& c : cases) {
@@ -145,7 +145,7 @@ TEST_F(MainDialogRules, OffsetsOutsideASignedWordAreRefused) {
             EXPECT_EQ(view.refusals[0].message,
                       std::string(field == IdRaOffset ? "RA" : "Dec") +
                           " encoder offset must be a whole number from -2147483648 to "
-                          "2147483647.\nNothing has been sent.");
+                          "4294967295.\nNothing has been sent.");
         }
     }
 }
@@ -166,8 +166,8 @@ TEST_F(MainDialogRules, ConfigurationFillsTheFieldsAndEnablesTheControlsForGood)
         {IdRaCountsPerRev, "4294967296"},
         {IdDecBitsPerRev, "40"},
         {IdDecCountsPerRev, "1099511627776"},
-        {IdRaOffset, "-1"},
-        {IdDecOffset, "-2147483648"},
+        {IdRaOffset, "4294967295"},
+        {IdDecOffset, "2147483648"},
     };
     EXPECT_EQ(fields.texts, shown);
     const std::map<int, bool> checked = {

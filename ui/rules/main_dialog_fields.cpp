@@ -28,7 +28,7 @@ std::string countsPerRevolutionText(uint8_t bitsPerRev) {
     return std::to_string(countsPerRevolution(bitsPerRev));
 }
 
-std::string offsetText(int32_t offset) { return std::to_string(offset); }
+std::string offsetText(int32_t offset) { return std::to_string(static_cast<uint32_t>(offset)); }
 
 std::string angleText(int32_t arcseconds) {
     char buffer[128];

@@ -30,7 +30,8 @@ std::string connectionText(const ConnectionInfo& connection);
 // Encoder counts in one turn, 2 to the power bits modulo 64.
 std::string countsPerRevolutionText(uint8_t bitsPerRev);
 
-// An encoder offset, signed.
+// An encoder offset as the controller means it: an unsigned 32-bit word
+// (a stored -1 shows as 4294967295).
 std::string offsetText(int32_t offset);
 
 // "+DDD:MM:SS" of an angle in arcseconds.

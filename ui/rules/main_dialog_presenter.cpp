@@ -14,8 +14,8 @@ namespace zr8::rules {
 using namespace main_ids;
 
 namespace {
-constexpr TypedField kRaOffset{IdRaOffset, "RA encoder offset", INT32_MIN, INT32_MAX};
-constexpr TypedField kDecOffset{IdDecOffset, "Dec encoder offset", INT32_MIN, INT32_MAX};
+constexpr TypedField kRaOffset{IdRaOffset, "RA encoder offset", kWordMinimum, kWordMaximum};
+constexpr TypedField kDecOffset{IdDecOffset, "Dec encoder offset", kWordMinimum, kWordMaximum};
 }  // namespace
 
 MainDialogPresenter::MainDialogPresenter(iMainDialogView& view, iZR6Control& link, AppModel& model)
@@ -89,8 +89,8 @@ void MainDialogPresenter::sendCalibration() {
         view_.refuse(refusal);
         return;
     }
-    link_.setEncoderCalibration(reverseBits(IdRaReverseEncoder, IdDecReverseEncoder), static_cast<int32_t>(*ra),
-                                static_cast<int32_t>(*dec));
+    link_.setEncoderCalibration(reverseBits(IdRaReverseEncoder, IdDecReverseEncoder), wordOf(*ra),
+                                wordOf(*dec));
 }
 
 void MainDialogPresenter::editFormat() {

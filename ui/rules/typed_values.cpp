@@ -16,4 +16,6 @@ std::optional<int64_t> readTyped(const TypedField& field, std::string_view text,
     return value;
 }
 
+int32_t wordOf(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
+
 }  // namespace zr8::rules

@@ -22,6 +22,11 @@ struct TypedField {
     int64_t maximum;
 };
 
+// An offset is one 32-bit word; the controller reports it unsigned, an
+// operator may think of it signed, so both spellings are taken.
+inline constexpr int64_t kWordMinimum = INT32_MIN;
+inline constexpr int64_t kWordMaximum = UINT32_MAX;
+
 // What the second line of a refusal says happened.
 inline constexpr const char* kNothingSent = "Nothing has been sent.";
 inline constexpr const char* kNothingChanged = "Nothing has been changed.";
@@ -33,5 +38,9 @@ std::string rangeMessage(const TypedField& field);
 // message and `consequence` on a second line), when it is not one.
 std::optional<int64_t> readTyped(const TypedField& field, std::string_view text,
                                  const char* consequence, Refusal& refusal);
+
+// The 32-bit word either spelling stands for: -1 and 4294967295 are both
+// FF FF FF FF. `value` lies within kWordMinimum..kWordMaximum.
+int32_t wordOf(int64_t value);
 
 }  // namespace zr8::rules
