@@ -500,7 +500,7 @@ TEST_F(MainDialogTest, FormatDialogShowsTheDefaultsAndOkSendsThem) {
     EXPECT_EQ(text(DlgMain::IdRaCountsPerRev), QStringLiteral("33554432"));
 }
 
-TEST_F(MainDialogTest, FormatDialogOkTakesTheEditsAndKeepsTheUnshownFlag) {
+TEST_F(MainDialogTest, FormatDialogOkTakesTheEditsAndClearsTheUnshownFlag) {
     connectAndConfigure();  // raFlags 5: invert plus the unshown bit 2; decFlags 2
     onNextModal([&](QWidget* w) {
         EncoderFormatDialog* d = asFormatDialog(w);
@@ -516,11 +516,11 @@ TEST_F(MainDialogTest, FormatDialogOkTakesTheEditsAndKeepsTheUnshownFlag) {
         clickChild(d, QStringLiteral("IDC_1"));
     }, dialog.get());
     click(DlgMain::IdEncoderFormat);
-    EXPECT_EQ(link.calls, Calls{"setEncoderFormat 7 255 31 8 3 10 1 4"});
+    EXPECT_EQ(link.calls, Calls{"setEncoderFormat 3 255 31 8 3 10 1 4"});
     EXPECT_EQ(text(DlgMain::IdRaCountsPerRev), QStringLiteral("2147483648"));
     EXPECT_EQ(text(DlgMain::IdDecBitsPerRev), QStringLiteral("1"));
     EXPECT_EQ(text(DlgMain::IdDecCountsPerRev), QStringLiteral("2"));
-    EXPECT_EQ(model.encoderConfig().raFlags, 7);
+    EXPECT_EQ(model.encoderConfig().raFlags, 3);
 }
 
 TEST_F(MainDialogTest, FormatDialogCancelAndEscapeChangeNothing) {
@@ -549,8 +549,8 @@ TEST_F(MainDialogTest, FormatDialogRefusesNumbersTheFieldsCannotHold) {
         const char* typed;
     };
     const Case cases[] = {
-        {103, "-1"}, {103, "257"}, {103, ""}, {103, "0"},  {103, "33"}, {113, "x"},
-        {104, "33"}, {114, "1e3"}, {105, "300"}, {115, "256"}, {115, "-0.5"},
+        {103, "-1"}, {103, "257"}, {103, ""},   {113, "256"}, {113, "x"},   {104, "-1"},
+        {114, "1e3"}, {105, "300"}, {115, "256"}, {115, "-0.5"},
     };
     const EncoderConfig before = model.encoderConfig();
     for (const Case& c : cases) {

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "fake_view.h"
 #include "ui/rules/control_ids.h"
 #include "ui/rules/encoder_format_form.h"
@@ -15,11 +13,11 @@ namespace {
 
 using namespace format_ids;
 
-TEST(EncoderFormatForm, UnchangedOkKeepsEveryReportedByte) {
+TEST(EncoderFormatForm, UnchangedOkKeepsEveryReportedByteButTheUnshownFlags) {
     EncoderConfig reported;
     reported.raFlags = 0xFF;
     reported.raLeadingBits = 255;
-    reported.raBitsPerRev = 32;
+    reported.raBitsPerRev = 40;
     reported.raBitsForRevs = 0;
     reported.decFlags = 0x06;  // Gray and the unshown bit 2
     reported.decLeadingBits = 12;
@@ -27,7 +25,7 @@ TEST(EncoderFormatForm, UnchangedOkKeepsEveryReportedByte) {
     reported.decBitsForRevs = 7;
     test::FakeControls form;
     showEncoderFormat(reported, form);
-    EXPECT_EQ(form.texts, (std::map<int, std::string>{{IdRaBitsPerRev, "32"},
+    EXPECT_EQ(form.texts, (std::map<int, std::string>{{IdRaBitsPerRev, "40"},
                                                       {IdRaBitsForRevs, "0"},
                                                       {IdRaLeadingBits, "255"},
                                                       {IdDecBitsPerRev, "25"},
@@ -37,38 +35,35 @@ TEST(EncoderFormatForm, UnchangedOkKeepsEveryReportedByte) {
               (std::map<int, bool>{
                   {IdRaInvert, true}, {IdRaGray, true}, {IdDecInvert, false}, {IdDecGray, true}}));
     Refusal refusal;
-    EXPECT_EQ(readEncoderFormat(reported, form, refusal),
-              (WireFormat{0xFF, 255, 32, 0, 0x06, 12, 25, 7}));
+    EXPECT_EQ(readEncoderFormat(form, refusal), (WireFormat{0x03, 255, 40, 0, 0x02, 12, 25, 7}));
 }
 
-TEST(EncoderFormatForm, NumbersMustFitTheirField) {
+TEST(EncoderFormatForm, NumbersMustFitTheirByte) {
     struct Case {
         int id;
         const char* typed;
         int stored;  // -1: refused
     };
     const Case cases[] = {
-        {IdRaBitsPerRev, "1", 1},   {IdRaBitsPerRev, " 32 ", 32}, {IdDecLeadingBits, "+255", 255},
-        {IdRaBitsPerRev, "0", -1},  {IdRaBitsPerRev, "33", -1},   {IdRaBitsForRevs, "-1", -1},
-        {IdDecBitsPerRev, "x", -1}, {IdDecBitsForRevs, "", -1},   {IdRaLeadingBits, "256", -1},
+        {IdRaBitsPerRev, "0", 0},    {IdRaBitsPerRev, " 255 ", 255}, {IdDecLeadingBits, "+7", 7},
+        {IdRaBitsPerRev, "256", -1}, {IdRaBitsForRevs, "-1", -1},    {IdDecBitsPerRev, "x", -1},
+        {IdDecBitsForRevs, "", -1},  {IdRaLeadingBits, "1e3", -1},
     };
-    const std::map<int, std::tuple<size_t, const char*, const char*>> byField = {
-        {IdRaBitsPerRev, {2, "RA bits per one revolution", "1 to 32"}},
-        {IdRaBitsForRevs, {3, "RA bits for revolutions", "0 to 32"}},
-        {IdRaLeadingBits, {1, "RA leading bits", "0 to 255"}},
-        {IdDecBitsPerRev, {6, "Dec bits per one revolution", "1 to 32"}},
-        {IdDecBitsForRevs, {7, "Dec bits for revolutions", "0 to 32"}},
-        {IdDecLeadingBits, {5, "Dec leading bits", "0 to 255"}},
+    const std::map<int, std::pair<size_t, const char*>> byField = {
+        {IdRaBitsPerRev, {2, "RA bits per one revolution"}},
+        {IdRaBitsForRevs, {3, "RA bits for revolutions"}},
+        {IdRaLeadingBits, {1, "RA leading bits"}},
+        {IdDecBitsPerRev, {6, "Dec bits per one revolution"}},
+        {IdDecBitsForRevs, {7, "Dec bits for revolutions"}},
+        {IdDecLeadingBits, {5, "Dec leading bits"}},
     };
     for (const Case& c : cases) {
         test::FakeControls form;
-        EncoderConfig shown;
-        shown.raBitsPerRev = shown.decBitsPerRev = 25;
-        showEncoderFormat(shown, form);
+        showEncoderFormat(EncoderConfig{}, form);
         form.texts[c.id] = c.typed;
         Refusal refusal;
-        const std::optional<WireFormat> format = readEncoderFormat(shown, form, refusal);
-        const auto& [position, name, range] = byField.at(c.id);
+        const std::optional<WireFormat> format = readEncoderFormat(form, refusal);
+        const auto& [position, name] = byField.at(c.id);
         if (c.stored >= 0) {
             ASSERT_TRUE(format.has_value()) << c.typed;
             EXPECT_EQ((*format)[position], c.stored) << c.typed;
@@ -76,8 +71,9 @@ TEST(EncoderFormatForm, NumbersMustFitTheirField) {
         }
         EXPECT_FALSE(format.has_value()) << c.typed;
         EXPECT_EQ(refusal.controlId, c.id) << c.typed;
-        EXPECT_EQ(refusal.message, std::string(name) + " must be a whole number from " + range +
-                                       ".\nNothing has been changed.");
+        EXPECT_EQ(refusal.message, std::string(name) +
+                                       " must be a whole number from 0 to 255.\n"
+                                       "Nothing has been changed.");
     }
 }
 
@@ -115,15 +111,15 @@ TEST(MeridianFlipForm, TextsEnablingAndChoices) {
     EXPECT_EQ(flipChoiceFor(IdPresentState), std::nullopt);
 }
 
-TEST(MainDialogFields, CountsPerRevolution) {
+TEST(MainDialogFields, CountsPerRevolutionNeverShiftPastTheWord) {
     const std::pair<uint8_t, const char*> cases[] = {
         {0, "1"},
         {25, "33554432"},
         {31, "2147483648"},
         {32, "4294967296"},
         {63, "9223372036854775808"},
-        {64, "1"},
-        {255, "9223372036854775808"},
+        {64, "2^64"},
+        {255, "2^255"},
     };
     for (const auto& [bits, shown] : cases)
         EXPECT_EQ(countsPerRevolutionText(bits), shown) << +bits;

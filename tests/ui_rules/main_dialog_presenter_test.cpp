@@ -196,7 +196,7 @@ TEST_F(MainDialogRules, FormatOkIsStoredInTheModelShownAndSent) {
     EXPECT_EQ(model.encoderConfig().raOffset, -1);  // only the format bytes change
     EXPECT_EQ(link.calls, Calls{"setEncoderFormat 3 12 64 0 2 10 63 4"});
     EXPECT_EQ(fields.text(IdRaBitsPerRev), "64");
-    EXPECT_EQ(fields.text(IdRaCountsPerRev), "1");
+    EXPECT_EQ(fields.text(IdRaCountsPerRev), "2^64");
     EXPECT_EQ(fields.text(IdDecCountsPerRev), "9223372036854775808");
 }
 

@@ -11,7 +11,7 @@
 namespace zr8::ui {
 
 EncoderFormatDialog::EncoderFormatDialog(const EncoderConfig& initial, QWidget* owner)
-    : QDialog(owner), initial_(initial) {
+    : QDialog(owner) {
     setObjectName(QStringLiteral("EncoderFormatDialog"));
     setWindowTitle(QStringLiteral("Encoder setup"));
     setFont(dialogFont());
@@ -50,7 +50,7 @@ void EncoderFormatDialog::buildAxis(const char* title, int left, int firstId) {
 
 void EncoderFormatDialog::onOk() {
     rules::Refusal refusal;
-    std::optional<WireFormat> format = rules::readEncoderFormat(initial_, controls_, refusal);
+    std::optional<WireFormat> format = rules::readEncoderFormat(controls_, refusal);
     if (!format) {
         showRefusal(this, controls_, refusal);  // the dialog stays open
         return;

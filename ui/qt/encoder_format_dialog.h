@@ -28,7 +28,6 @@ private:
     void buildAxis(const char* title, int left, int firstId);
     void onOk();
 
-    const EncoderConfig initial_;
     WidgetControls controls_{*this};
     std::optional<WireFormat> result_;
 };

@@ -23,14 +23,14 @@ struct AxisForm {
 constexpr AxisForm kAxes[2] = {
     {IdRaInvert,
      IdRaGray,
-     {IdRaBitsPerRev, "RA bits per one revolution", 1, 32},
-     {IdRaBitsForRevs, "RA bits for revolutions", 0, 32},
+     {IdRaBitsPerRev, "RA bits per one revolution", 0, 255},
+     {IdRaBitsForRevs, "RA bits for revolutions", 0, 255},
      {IdRaLeadingBits, "RA leading bits", 0, 255},
      0},
     {IdDecInvert,
      IdDecGray,
-     {IdDecBitsPerRev, "Dec bits per one revolution", 1, 32},
-     {IdDecBitsForRevs, "Dec bits for revolutions", 0, 32},
+     {IdDecBitsPerRev, "Dec bits per one revolution", 0, 255},
+     {IdDecBitsForRevs, "Dec bits for revolutions", 0, 255},
      {IdDecLeadingBits, "Dec leading bits", 0, 255},
      4},
 };
@@ -49,14 +49,11 @@ void showEncoderFormat(const EncoderConfig& format, iDialogControls& c) {
     }
 }
 
-std::optional<WireFormat> readEncoderFormat(const EncoderConfig& initial, const iDialogControls& c,
-                                            Refusal& refusal) {
-    WireFormat wire = formatInWireOrder(initial);
+std::optional<WireFormat> readEncoderFormat(const iDialogControls& c, Refusal& refusal) {
+    WireFormat wire{};
     for (const AxisForm& axis : kAxes) {
         uint8_t* bytes = &wire[static_cast<size_t>(axis.wireFirst)];
-        // The flags this dialog does not show stay as the controller reported them.
-        bytes[0] = static_cast<uint8_t>((bytes[0] & ~(kFlagGrayFormat | kFlagInvertData)) |
-                                        (c.isChecked(axis.gray) ? kFlagGrayFormat : 0) |
+        bytes[0] = static_cast<uint8_t>((c.isChecked(axis.gray) ? kFlagGrayFormat : 0) |
                                         (c.isChecked(axis.invert) ? kFlagInvertData : 0));
         // In the dialog's order, so the first field refused is the topmost.
         const struct {

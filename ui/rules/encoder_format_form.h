@@ -4,10 +4,11 @@
 // hands back the eight format bytes, and the main dialog stores and sends
 // them.
 //
-// Ok: bits 0 ("Invert data") and 1 ("Gray format") of each flags byte come
-// from the boxes, the bits no box shows stay as they were. A number outside
-// what its field can take is refused with a message naming the field, and
-// the dialog stays open.
+// Ok: each flags byte becomes 2 for "Gray format" plus 1 for "Invert data",
+// every other bit cleared. Each number must fit the byte it is stored in
+// (0 to 255), so every value a controller can report passes an unchanged Ok;
+// anything else is refused with a message naming the field, and the dialog
+// stays open.
 //
 // Threads: user-interface thread.
 
@@ -22,9 +23,8 @@ namespace zr8::rules {
 // Fills the four boxes and six edits from the record's format bytes.
 void showEncoderFormat(const EncoderConfig& format, iDialogControls& controls);
 
-// The bytes the controls hold on Ok over `initial`, in wire order; nothing,
-// with `refusal` filled, when a number does not fit its field.
-std::optional<WireFormat> readEncoderFormat(const EncoderConfig& initial,
-                                            const iDialogControls& controls, Refusal& refusal);
+// The bytes the controls hold on Ok, in wire order; nothing, with
+// `refusal` filled, when a number does not fit its byte.
+std::optional<WireFormat> readEncoderFormat(const iDialogControls& controls, Refusal& refusal);
 
 }  // namespace zr8::rules

@@ -25,6 +25,7 @@ std::string connectionText(const ConnectionInfo& c) {
 }
 
 std::string countsPerRevolutionText(uint8_t bitsPerRev) {
+    if (bitsPerRev >= 64) return "2^" + std::to_string(bitsPerRev);
     return std::to_string(countsPerRevolution(bitsPerRev));
 }
 

@@ -27,7 +27,8 @@ std::string openFailureText(const ConnectionInfo& connection);
 inline constexpr const char* kSimulatedControllerText = "Simulated controller, not a ZR8";
 std::string connectionText(const ConnectionInfo& connection);
 
-// Encoder counts in one turn, 2 to the power bits modulo 64.
+// Encoder counts in one turn: exact up to 63 bits, "2^N" beyond, where no
+// 64-bit number holds it.
 std::string countsPerRevolutionText(uint8_t bitsPerRev);
 
 // An encoder offset as the controller means it: an unsigned 32-bit word
