@@ -31,6 +31,7 @@
 #include "ui/qt/encoder_format_dialog.h"
 #include "ui/qt/meridian_flip_dialog.h"
 #include "ui/rules/dialog_texts.h"
+#include "ui/rules/main_dialog_fields.h"
 
 namespace zr8::ui {
 namespace {
@@ -402,6 +403,20 @@ TEST_F(MainDialogTest, PortThatCannotBeOpenedExplainsWhyInTheTooltip) {
     for (int id : DlgMain::kControlList) EXPECT_FALSE(get(id)->isEnabled()) << id;
     model.onStatus(1);
     ASSERT_TRUE(waitUntil([&] { return status->toolTip().isEmpty(); }));
+}
+
+TEST_F(MainDialogTest, SecondStatusFieldShowsTheOpenLine) {
+    ConnectionInfo open;
+    open.state = LineState::Open;
+    open.baudRate = 115200;
+    std::snprintf(open.device, sizeof open.device, "/dev/ttyUSB0");
+    model.onConnection(open);
+    const QString shown = QString::fromStdString(rules::connectionText(open));
+    ASSERT_FALSE(shown.isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return text(DlgMain::IdSecondStatus) == shown; }));
+    ConnectionInfo closed;
+    model.onConnection(closed);
+    ASSERT_TRUE(waitUntil([&] { return text(DlgMain::IdSecondStatus).isEmpty(); }));
 }
 
 TEST_F(MainDialogTest, ReadingShowsRawArcsecondsAndDegrees) {

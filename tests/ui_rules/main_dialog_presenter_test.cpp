@@ -223,7 +223,7 @@ TEST_F(MainDialogRules, StatusLineAndSecondFieldFollowTheConnection) {
         const char* second;
     };
     const Case cases[] = {
-        {simulated, StatusConnecting, "Connecting...", "", "Simulated controller, not a ZR8"},
+        {simulated, StatusConnecting, "Connecting...", "", "Simulated ZR8 - not a real controller"},
         {ConnectionInfo{}, StatusConnectionLost, "Error: Connection to the device lost.", "", ""},
         {real, 0x10000 + StatusReady, "Ready", "", "/dev/ttyUSB0, 115200 baud"},
         {real, 19, "Ready", "", "/dev/ttyUSB0, 115200 baud"},  // no text: unchanged

@@ -23,8 +23,9 @@ const char* statusLineText(int32_t statusCode);
 // line's tooltip; empty unless `connection` says the last open failed.
 std::string openFailureText(const ConnectionInfo& connection);
 
-// Field 115: the line that is open, empty while none is.
-inline constexpr const char* kSimulatedControllerText = "Simulated controller, not a ZR8";
+// Field 115: says plainly when the controller is the built-in simulator,
+// names device and rate of a real one, and is empty while no port is open.
+inline constexpr const char* kSimulatedControllerText = "Simulated ZR8 - not a real controller";
 std::string connectionText(const ConnectionInfo& connection);
 
 // Encoder counts in one turn: exact up to 63 bits, "2^N" beyond, where no
