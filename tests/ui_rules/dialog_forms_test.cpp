@@ -112,15 +112,13 @@ TEST(MeridianFlipForm, TextsEnablingAndChoices) {
 }
 
 TEST(MainDialogFields, CountsPerRevolutionNeverShiftPastTheWord) {
-    const std::pair<uint8_t, const char*> cases[] = {
-        {0, "1"},
-        {25, "33554432"},
-        {31, "2147483648"},
-        {32, "4294967296"},
-        {63, "9223372036854775808"},
-        {64, "2^64"},
-        {255, "2^255"},
-    };
+    const std::pair<uint8_t, const char*> cases[] = {{0, "1"},
+                                                     {25, "33554432"},
+                                                     {31, "2147483648"},
+                                                     {32, "4294967296"},
+                                                     {63, "9223372036854775808"},
+                                                     {64, "2^64"},
+                                                     {255, "2^255"}};
     for (const auto& [bits, shown] : cases)
         EXPECT_EQ(countsPerRevolutionText(bits), shown) << +bits;
 }
