@@ -2,7 +2,8 @@
 // Test doubles for the link's logic and a harness that plays the controller's
 // side byte for byte. Everything the engine does to the outside world lands in
 // one ordered log of readable lines ("status 1", "open 3 115200",
-// "frame AA 01 01"), so tests can assert content and order at once.
+// "frame AA 01 01", "line open"), so tests can assert content and order at
+// once. The link's state is read only through what it does.
 
 #include <cstdint>
 #include <cstdio>
@@ -55,12 +56,12 @@ public:
         lastPositions = positions;
     }
     void onConnection(const ConnectionInfo& connection) override {
+        static const char* const kStates[] = {"line closed", "line open", "line failed"};
+        log_.push_back(kStates[static_cast<int>(connection.state)]);
         lastConnection = connection;
-        ++connectionReports;
     }
 
     ConnectionInfo lastConnection;
-    int connectionReports = 0;
     MountConfig lastMount;
     EncoderConfig lastEncoder;
     EncoderPositions lastPositions;
@@ -72,8 +73,11 @@ private:
 class RecordingTransport : public iLinkTransport {
 public:
     explicit RecordingTransport(Lines& log) : log_(log) {}
-    bool openPort(uint8_t portNumber, uint32_t baudRate, ConnectionInfo&) override {
+    bool openPort(uint8_t portNumber, uint32_t baudRate, ConnectionInfo& connection) override {
         log_.push_back("open " + std::to_string(portNumber) + " " + std::to_string(baudRate));
+        connection.baudRate = baudRate;
+        std::snprintf(connection.device, sizeof connection.device, "/dev/ttyTEST%d", portNumber);
+        if (!openSucceeds) std::snprintf(connection.reason, sizeof connection.reason, "No such file");
         return openSucceeds;
     }
     void startReader(uint8_t) override { log_.push_back("start reader"); }
@@ -115,9 +119,12 @@ public:
 
 class LastFrameTransport : public iLinkTransport {
 public:
-    bool openPort(uint8_t, uint32_t, ConnectionInfo&) override { return true; }
+    bool openPort(uint8_t, uint32_t, ConnectionInfo&) override {
+        ++opens;
+        return true;
+    }
     void startReader(uint8_t) override {}
-    void closePort() override {}
+    void closePort() override { ++closes; }
     bool writePort(const uint8_t* bytes, int length) override {
         for (int i = 0; i < length && i < kLongestFrame; ++i) last[i] = bytes[i];
         lastLength = length;
@@ -128,6 +135,8 @@ public:
     uint8_t last[kLongestFrame] = {};
     int lastLength = 0;
     long frames = 0;
+    int opens = 0;
+    int closes = 0;
 };
 
 // What the simulated controller reports during the connect sequence.
@@ -309,6 +318,45 @@ struct LinkHarness {
         Lines taken;
         taken.swap(log);
         return taken;
+    }
+
+    // Probes: each reads one thing about the link's state through what it
+    // does, and takes its own lines out of the log.
+
+    // Ready for requests: a tracking request (which changes nothing) goes
+    // out instead of being refused with status 12.
+    bool ready() {
+        const Lines lines = linesOf([this] { request(buildTrackingMessage, uint8_t{0}); });
+        return lines == Lines{"frame AA 03 24 00 00"};
+    }
+    // Waiting for no reply: a store request goes out instead of being
+    // refused with status 10. The link then waits for the store's reply.
+    bool idle() {
+        const Lines lines = linesOf([this] { request(buildStoreSettingsMessage); });
+        return lines == Lines{"frame AA 02 0D 01"};
+    }
+    // The side of the pier, from the question a goto one hour east of the
+    // meridian asks: the east side asks case 3, a flip under way case 1, the
+    // west side slews at once. The goto replaces the target.
+    std::string pierSide() {
+        const Lines lines = linesOf([this] {
+            const double raHours = static_cast<double>(clock.hours) + 1.0;
+            request(buildGotoMessage, static_cast<int32_t>(raHours * 54000), 0);
+        });
+        if (lines == Lines{"flip query 3"}) return "east";
+        if (lines == Lines{"flip query 1"}) return "flipping";
+        if (lines.size() == 2 && lines[1] == "status 15") return "west";
+        return "unknown";
+    }
+
+    // The lines `action` adds, taken out of the log.
+    template <typename Action>
+    Lines linesOf(Action action) {
+        const size_t before = log.size();
+        action();
+        Lines lines(log.begin() + static_cast<long>(before), log.end());
+        log.resize(before);
+        return lines;
     }
 };
 
