@@ -159,13 +159,7 @@ void CommControl::pause(int milliseconds) {
 
 void CommControl::onReceived(const uint8_t* bytes, size_t count, uint32_t,
                              const WaitableEvent& stop) {
-    uint8_t message[kMessageCapacity];
-    while (count > 0) {
-        const size_t length = buildSerialDataMessage(message, bytes, count);
-        if (length < 2 || !pipe_.post(message, length, &stop)) return;
-        bytes += length - 1;
-        count -= length - 1;
-    }
+    pipe_.postSerialData(bytes, count, &stop);
 }
 
 void CommControl::onLost(uint32_t tag, const WaitableEvent& stop) {

@@ -30,6 +30,12 @@ public:
     // writers were released).
     bool post(const uint8_t* message, size_t length, const WaitableEvent* giveUp = nullptr);
 
+    // Received bytes as serial-data messages of at most 31 bytes each, in
+    // order. False when one could not be posted; the rest is dropped then.
+    bool postSerialData(const uint8_t* bytes, size_t count, const WaitableEvent* giveUp);
+
+    size_t capacity() const { return pipe_.capacity(); }
+
     // The worker only: waits up to `timeoutMs` for bytes or for `quit`.
     BytePipe::ReadOutcome read(uint8_t* buffer, size_t capacity, size_t& received,
                                const WaitableEvent& quit, int timeoutMs) {
