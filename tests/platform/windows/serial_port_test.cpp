@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/platform/stopped_read.h"
+
 namespace zr8 {
 namespace {
 
@@ -84,15 +86,7 @@ TEST_F(SerialPortOnSim, SecondOpenIsRefusedAsInUse) {
 TEST_F(SerialPortOnSim, StopEndsAPendingRead) {
     SerialPort port;
     ASSERT_TRUE(open(port, sims.answering));
-    SerialPort::ReadOutcome outcome = SerialPort::ReadOutcome::Data;
-    std::thread reader([&] {
-        uint8_t buffer[128];
-        size_t received = 0;
-        outcome = port.readSome(buffer, sizeof buffer, received, stop);
-    });
-    stop.set();
-    reader.join();  // hangs if the pending read is not cancelled
-    EXPECT_EQ(outcome, SerialPort::ReadOutcome::Stopped);
+    EXPECT_EQ(readUntilStopped(port, stop), SerialPort::ReadOutcome::Stopped);
     // The cancelled read left the line usable.
     stop.reset();
     ASSERT_TRUE(port.write(kIdentify.data(), kIdentify.size(), 1000));
