@@ -76,16 +76,18 @@ BytePipe::~BytePipe() {
 
 bool BytePipe::write(const uint8_t* bytes, size_t count, const WaitableEvent* giveUp) {
     if (!valid() || count == 0 || count > kMaxAtomicWrite) return false;
+    // Windows refuses a wait on the same handle twice (Wine does not).
     const HANDLE stops[2] = {toHandle(released_.nativeHandle()),
-                             toHandle((giveUp != nullptr ? *giveUp : released_).nativeHandle())};
+                             giveUp != nullptr ? toHandle(giveUp->nativeHandle()) : nullptr};
+    const DWORD stopCount = giveUp != nullptr ? 2 : 1;
     for (;;) {
-        if (::WaitForMultipleObjects(2, stops, FALSE, 0) != WAIT_TIMEOUT) return false;
+        if (::WaitForMultipleObjects(stopCount, stops, FALSE, 0) != WAIT_TIMEOUT) return false;
         DWORD queued = 0;
         if (!::PeekNamedPipe(toHandle(readEnd_), nullptr, 0, nullptr, &queued, nullptr)) {
             return false;
         }
         if (queued + count <= kPipeBuffer) break;
-        ::WaitForMultipleObjects(2, stops, FALSE, kRoomPollMs);
+        ::WaitForMultipleObjects(stopCount, stops, FALSE, kRoomPollMs);
     }
     DWORD written = 0;
     return ::WriteFile(toHandle(writeEnd_), bytes, static_cast<DWORD>(count), &written, nullptr) &&

@@ -201,10 +201,12 @@ bool SerialPort::write(const uint8_t* bytes, size_t count, int timeoutMs,
         ::GetLastError() != ERROR_IO_PENDING) {
         return false;  // the device is gone, or refuses
     }
-    const HANDLE waits[2] = {overlapped.hEvent, giveUp != nullptr ? toHandle(giveUp->nativeHandle())
-                                                                  : overlapped.hEvent};
-    const DWORD woke = ::WaitForMultipleObjects(
-        2, waits, FALSE, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
+    // Windows refuses a wait on the same handle twice (Wine does not).
+    const HANDLE waits[2] = {overlapped.hEvent,
+                             giveUp != nullptr ? toHandle(giveUp->nativeHandle()) : nullptr};
+    const DWORD woke =
+        ::WaitForMultipleObjects(giveUp != nullptr ? 2 : 1, waits, FALSE,
+                                 timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
     if (woke != WAIT_OBJECT_0) ::CancelIoEx(port, &overlapped);
     DWORD written = 0;
     const BOOL completed = ::GetOverlappedResult(port, &overlapped, &written, TRUE);

@@ -57,8 +57,8 @@ public:
     bool add(const wchar_t* friendlyName, const wchar_t* portName) {
         SP_DEVINFO_DATA device{};
         device.cbSize = sizeof device;
-        if (!::SetupDiCreateDeviceInfoW(set_, L"ZR8TESTPORT", &GUID_DEVCLASS_PORTS, nullptr, nullptr,
-                                        DICD_GENERATE_ID, &device) ||
+        if (!::SetupDiCreateDeviceInfoW(set_, L"ZR8TESTPORT", &GUID_DEVCLASS_PORTS, nullptr,
+                                        nullptr, DICD_GENERATE_ID, &device) ||
             !::SetupDiRegisterDeviceInfo(set_, &device, 0, nullptr, nullptr, nullptr)) {
             return false;
         }
@@ -71,10 +71,10 @@ public:
                              static_cast<DWORD>((wcslen(portName) + 1) * sizeof(wchar_t))) ==
             ERROR_SUCCESS;
         ::RegCloseKey(key);
-        return named && ::SetupDiSetDeviceRegistryPropertyW(
-                            set_, &device, SPDRP_FRIENDLYNAME,
-                            reinterpret_cast<const BYTE*>(friendlyName),
-                            static_cast<DWORD>((wcslen(friendlyName) + 1) * sizeof(wchar_t)));
+        return named &&
+               ::SetupDiSetDeviceRegistryPropertyW(
+                   set_, &device, SPDRP_FRIENDLYNAME, reinterpret_cast<const BYTE*>(friendlyName),
+                   static_cast<DWORD>((wcslen(friendlyName) + 1) * sizeof(wchar_t)));
     }
 
 private:
