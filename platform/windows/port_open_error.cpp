@@ -26,7 +26,8 @@ Reason reasonFor(uint32_t systemError) {
                     "check that the adapter is plugged in, find its COM number in Device Manager "
                     "(Ports), and install the adapter's driver if it is not listed there"};
         // A COM port admits one program at a time: the system answers a
-        // second open with "access denied" (Wine: with a sharing violation).
+        // second open with "access denied". A second open inside this
+        // program is refused as a sharing violation (serial_port.cpp).
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
         case ERROR_BUSY:

@@ -7,8 +7,8 @@
 namespace zr8 {
 namespace {
 
-// Codes a real port gives that Wine may not (a second open fails with
-// ERROR_ACCESS_DENIED on Windows, with ERROR_SHARING_VIOLATION on Wine).
+// Codes that a real port gives and Wine does not: a second program opening
+// a port fails with ERROR_ACCESS_DENIED on Windows, and not at all on Wine.
 TEST(PortOpenError, SystemCodesMapToTheClosedSetWithTextAndRemedy) {
     const struct {
         uint32_t systemError;
