@@ -100,7 +100,6 @@ BytePipe::ReadOutcome BytePipe::read(uint8_t* buffer, size_t capacity, size_t& r
                                      const WaitableEvent& quit, int timeoutMs) {
     received = 0;
     if (!valid() || capacity == 0) return ReadOutcome::Failed;
-    if (quit.isSet()) return ReadOutcome::Quit;
 
     const HANDLE pipe = toHandle(readEnd_);
     OVERLAPPED overlapped{};
@@ -110,7 +109,8 @@ BytePipe::ReadOutcome BytePipe::read(uint8_t* buffer, size_t capacity, size_t& r
         ::GetLastError() != ERROR_IO_PENDING) {
         return ReadOutcome::Failed;
     }
-    // Quit first: it wins when both are ready.
+    // Quit first: it wins when both are ready, also over a read that
+    // completed at once.
     const HANDLE waits[2] = {toHandle(quit.nativeHandle()), overlapped.hEvent};
     const DWORD woke = ::WaitForMultipleObjects(
         2, waits, FALSE, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
