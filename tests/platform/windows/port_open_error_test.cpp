@@ -35,9 +35,5 @@ TEST(PortOpenError, SystemCodesMapToTheClosedSetWithTextAndRemedy) {
     }
 }
 
-TEST(PortOpenError, UnknownCodesStillSaySomething) {
-    EXPECT_EQ(systemErrorText(0x2000FFFF), "System error 536936447");
-}
-
 }  // namespace
 }  // namespace zr8

@@ -156,17 +156,5 @@ INSTANTIATE_TEST_SUITE_P(
                       OpenFailure{"NotSerial", "NUL", PortErrorCode::NotASerialDevice}),
     [](const ::testing::TestParamInfo<OpenFailure>& info) { return std::string(info.param.name); });
 
-TEST(SerialPort, CloseTwiceAndUseAfterCloseAreHarmless) {
-    SerialPort port;
-    port.close();
-    port.close();
-    const uint8_t byte = 0xAA;
-    EXPECT_FALSE(port.write(&byte, 1, 10));
-    WaitableEvent stop;
-    uint8_t buffer[8];
-    size_t received = 0;
-    EXPECT_EQ(port.readSome(buffer, sizeof buffer, received, stop), SerialPort::ReadOutcome::Lost);
-}
-
 }  // namespace
 }  // namespace zr8
