@@ -50,6 +50,8 @@ private:
     NativeHandle readEnd_ = kNoHandle;
     NativeHandle writeEnd_ = kNoHandle;
     WaitableEvent released_;
+    // Where reads are asynchronous (Windows), the event their completion sets.
+    NativeHandle readDone_ = kNoHandle;
 };
 
 }  // namespace zr8
