@@ -60,21 +60,10 @@ TEST(RequestMessage, SerialDataIsCutIntoMessagesOfAtMost31Bytes) {
     EXPECT_EQ(hex(out, 3), "C2 01 07");
 }
 
-// A transport that only keeps the frames.
-struct FrameLog : iLinkTransport {
-    bool openPort(uint8_t, uint32_t, ConnectionInfo&) override { return true; }
-    void startReader(uint8_t) override {}
-    void closePort() override {}
-    bool writePort(const uint8_t* bytes, int length) override {
-        frames.push_back(hex(bytes, static_cast<size_t>(length)));
-        return false;  // builders hand on the writer's result
-    }
-    void pause(int) override {}
-    Lines frames;
-};
-
 TEST(Frames, EveryShapeByteForByte) {
-    FrameLog port;
+    Lines frames;
+    RecordingTransport port(frames);
+    port.writeSucceeds = false;  // builders hand on the writer's result
     const uint8_t data[8] = {0, 0x0C, 0x19, 0, 0, 0x0C, 0x19, 0};
     EXPECT_FALSE(sendCommand(port, CmdIdentify));
     sendCommandB(port, CmdStoreSettings, 0x01);
@@ -83,15 +72,15 @@ TEST(Frames, EveryShapeByteForByte) {
     sendCommandBBW(port, CmdManualSpeed, 0x00, kAxisDec, 0xFFFFFC18);
     sendCommandBx9(port, CmdWriteEncoderFormat, 0x01, data);
     sendCommandBBWW(port, CmdPositionAxes, 0x01, kAxisBoth, 0x00046F00, 0xFFFB9100);
-    EXPECT_EQ(port.frames, (Lines{
-                               "AA 01 01",
-                               "AA 02 0D 01",
-                               "AA 03 21 00 C0",
-                               "AA 05 32 00 C0 01 07",
-                               "AA 07 23 00 40 18 FC FF FF",
-                               "AA 0A 18 01 00 0C 19 00 00 0C 19 00",
-                               "AA 0B 25 01 C0 00 6F 04 00 00 91 FB FF",
-                           }));
+    EXPECT_EQ(frames, (Lines{
+                          "frame AA 01 01",
+                          "frame AA 02 0D 01",
+                          "frame AA 03 21 00 C0",
+                          "frame AA 05 32 00 C0 01 07",
+                          "frame AA 07 23 00 40 18 FC FF FF",
+                          "frame AA 0A 18 01 00 0C 19 00 00 0C 19 00",
+                          "frame AA 0B 25 01 C0 00 6F 04 00 00 91 FB FF",
+                      }));
 }
 
 // A harness whose link is ready, with RA and Dec microstep resolutions that
