@@ -1,6 +1,5 @@
 #include "app/sky_time.h"
 
-#include <chrono>
 #include <cmath>
 
 namespace zr8 {
@@ -51,22 +50,6 @@ double greenwichSiderealTime(double jd) {
     const double hours = reduced * (1.0 / 15.0);
     // An angle a hair below 360 can round up to exactly 24 hours.
     return hours < 24.0 ? hours : hours - 24.0;
-}
-
-UtcTime currentUtcTime() {
-    using namespace std::chrono;
-    const auto now = floor<seconds>(system_clock::now());
-    const auto day = floor<days>(now);
-    const year_month_day date{day};
-    const hh_mm_ss<seconds> time{now - day};
-    UtcTime utc;
-    utc.year = static_cast<int32_t>(date.year());
-    utc.month = static_cast<int32_t>(static_cast<unsigned>(date.month()));
-    utc.day = static_cast<int32_t>(static_cast<unsigned>(date.day()));
-    utc.hour = static_cast<int32_t>(time.hours().count());
-    utc.minute = static_cast<int32_t>(time.minutes().count());
-    utc.second = static_cast<int32_t>(time.seconds().count());
-    return utc;
 }
 
 long double localSiderealTimeAt(const UtcTime& utc, double longitudeDegrees) {

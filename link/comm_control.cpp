@@ -13,7 +13,7 @@ CommControl::CommControl(iNotificationListener& listener, const iSkyClock& clock
     : ports_(ports),
       engine_(std::make_unique<LinkEngine>(listener, static_cast<iLinkTransport&>(*this), clock,
                                            initialFormat)) {
-    if (!pipe_.valid() || !workerQuit_.valid() || !readerStop_.valid()) return;
+    if (!pipe_.valid() || !workerQuit_.valid()) return;
     try {
         workerThread_ = std::thread([this] { workerLoop(); });
         workerStarted_ = true;
@@ -23,11 +23,6 @@ CommControl::CommControl(iNotificationListener& listener, const iSkyClock& clock
 }
 
 CommControl::~CommControl() { shutdown(); }
-
-void CommControl::post(const uint8_t* message, size_t length, const WaitableEvent* giveUp) {
-    std::lock_guard guard(pipeLock_);
-    pipe_.write(message, length, giveUp);
-}
 
 void CommControl::onHeartBeat() { postBuilt(buildHeartbeatMessage); }
 
@@ -85,7 +80,7 @@ void CommControl::shutdown() {
     // The worker is gone: the engine is ours now. Closing stops the reader
     // before the port's handle goes.
     engine_->closeQuietly();
-    closePort();  // a reader whose device was lost may still need joining
+    line_.close();  // a reader whose device was lost may still need awaiting
     // Nobody reads the pipe any more; late writers must not wait for room.
     pipe_.releaseWriters();
 }
@@ -124,7 +119,10 @@ bool CommControl::openPort(uint8_t portNumber, uint32_t baudRate, ConnectionInfo
     std::string device;
     PortError error;
     bool opened = ports_.resolve(portNumber, entry, device, error);
-    if (opened) opened = port_.open(device.c_str(), baudRate, error);
+    if (opened) {
+        opened = line_.open(device, baudRate);
+        error = line_.lastError();
+    }
     const bool provided = entry.kind == PortKind::Provided;
     connection.simulated = provided;
     connection.baudRate = baudRate;
@@ -141,29 +139,17 @@ bool CommControl::openPort(uint8_t portNumber, uint32_t baudRate, ConnectionInfo
 }
 
 void CommControl::startReader(uint8_t portGeneration) {
-    if (!port_.isOpen()) return;
-    if (readerThread_.joinable()) {  // one that ended by itself and was never awaited
-        readerStop_.set();
-        readerThread_.join();
-    }
-    readerStop_.reset();
-    try {
-        readerThread_ = std::thread([this, portGeneration] { readerLoop(portGeneration); });
-    } catch (const std::system_error&) {
-        // Nothing is received; the connect sequence times out with its status.
-    }
+    // Without a reader nothing is received; the connect sequence times out
+    // with its status.
+    line_.startReader(portGeneration);
 }
 
-void CommControl::closePort() {
-    readerStop_.set();
-    if (readerThread_.joinable()) readerThread_.join();
-    port_.close();
-}
+void CommControl::closePort() { line_.close(); }
 
 bool CommControl::writePort(const uint8_t* bytes, int length) {
     if (length <= 0) return false;
     // Shutdown cuts a write to a stalled device short, as it does the pause.
-    return port_.write(bytes, static_cast<size_t>(length), kWriteTimeoutMs, &workerQuit_);
+    return line_.write(bytes, static_cast<size_t>(length), kWriteTimeoutMs, &workerQuit_);
 }
 
 void CommControl::pause(int milliseconds) {
@@ -171,35 +157,15 @@ void CommControl::pause(int milliseconds) {
     workerQuit_.wait(milliseconds);
 }
 
-void CommControl::readerLoop(uint8_t portGeneration) {
-    uint8_t buffer[kReadSlice];
-    for (;;) {
-        size_t received = 0;
-        switch (port_.readSome(buffer, sizeof buffer, received, readerStop_)) {
-            case SerialPort::ReadOutcome::Data:
-                forwardToPipe(buffer, received);
-                break;
-            case SerialPort::ReadOutcome::Stopped:
-                return;
-            case SerialPort::ReadOutcome::Lost: {
-                // Said once; the worker closes the port, which joins this thread.
-                uint8_t notice[kMessageCapacity];
-                post(notice, buildPortLostMessage(notice, portGeneration), &readerStop_);
-                return;
-            }
-        }
-    }
+void CommControl::onReceived(const uint8_t* bytes, size_t count, uint32_t,
+                             const WaitableEvent& stop) {
+    pipe_.postSerialData(bytes, count, &stop);
 }
 
-void CommControl::forwardToPipe(const uint8_t* bytes, size_t count) {
-    uint8_t message[kMessageCapacity];
-    while (count > 0) {
-        const size_t length = buildSerialDataMessage(message, bytes, count);
-        if (length < 2) return;
-        post(message, length, &readerStop_);
-        bytes += length - 1;
-        count -= length - 1;
-    }
+void CommControl::onLost(uint32_t tag, const WaitableEvent& stop) {
+    // Said once; the worker closes the port, which awaits the reader.
+    uint8_t notice[kMessageCapacity];
+    pipe_.post(notice, buildPortLostMessage(notice, static_cast<uint8_t>(tag)), &stop);
 }
 
 }  // namespace zr8

@@ -8,45 +8,44 @@
 //   at once; results come back through iNotificationListener.
 // - The worker thread alone runs the link's logic, writes frames to the port
 //   and calls the listener. It lives from construction to shutdown().
-// - The serial reader thread runs while a port is open and only forwards
-//   received bytes into the pipe; when the device goes away it says so once
-//   and ends, and the worker closes the port ("connection lost").
+// - The serial reader thread (SerialLine's) runs while a port is open and
+//   only forwards received bytes into the pipe; when the device goes away it
+//   says so once and ends, and the worker closes the port ("connection
+//   lost").
 // - shutdown() is called once, on the owner's thread, after the heartbeat
 //   stopped ticking this link. After it returns no thread of the link runs
 //   and the listener is not called again. The destructor shuts down if that
 //   was not done.
 //
-// Lock order: the heartbeat's lock, then pipeLock. Nothing is called while
-// pipeLock is held.
+// Lock order: the heartbeat's lock, then the pipe's. Nothing is called while
+// the pipe's lock is held.
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "link/link_transport.h"
 #include "link/notification_listener.h"
 #include "link/records.h"
 #include "link/request_message.h"
+#include "link/request_pipe.h"
 #include "link/sky_clock.h"
 #include "link/zr6_control.h"
-#include "platform/byte_pipe.h"
 #include "platform/port_catalogue.h"
-#include "platform/serial_port.h"
+#include "platform/serial_line.h"
 #include "platform/waitable_event.h"
 
 namespace zr8 {
 
 class LinkEngine;
 
-class CommControl final : public iZR6Control, private iLinkTransport {
+class CommControl final : public iZR6Control, private iLinkTransport, private iLineReceiver {
 public:
     // The worker reads the pipe in slices of this many bytes, and wakes up
     // at least this often while idle.
     static constexpr size_t kPipeSlice = 20;
     static constexpr int kWorkerWaitMs = 300;
-    // The reader's slice of received bytes, and the limit on one frame write.
-    static constexpr size_t kReadSlice = 128;
+    // The limit on one frame write.
     static constexpr int kWriteTimeoutMs = 1000;
 
     // Creates the pipe and starts the worker. `ports` maps the connect
@@ -92,29 +91,25 @@ private:
     bool writePort(const uint8_t* bytes, int length) override;
     void pause(int milliseconds) override;
 
-    // `giveUp`: the reader's stop event, so that a reader waiting for room in
-    // a full pipe cannot hold up closePort, which waits for it.
-    void post(const uint8_t* message, size_t length, const WaitableEvent* giveUp = nullptr);
+    // iLineReceiver, on the reader thread: into the pipe as serial-data
+    // messages, giving up when the line closes.
+    void onReceived(const uint8_t* bytes, size_t count, uint32_t tag,
+                    const WaitableEvent& stop) override;
+    void onLost(uint32_t tag, const WaitableEvent& stop) override;
+
     // Builds one request message on the stack with a request_message builder
     // and posts it.
     template <typename Build, typename... Args>
     void postBuilt(Build build, const Args&... args) {
         uint8_t message[kMessageCapacity];
-        post(message, build(message, args...));
+        pipe_.post(message, build(message, args...));
     }
     void workerLoop();
-    void readerLoop(uint8_t portGeneration);
-    void forwardToPipe(const uint8_t* bytes, size_t count);
 
     PortCatalogue& ports_;
-
-    std::mutex pipeLock_;  // held for one write of one message
-    BytePipe pipe_;
+    RequestPipe pipe_;
     WaitableEvent workerQuit_;
-    WaitableEvent readerStop_;
-
-    SerialPort port_;  // opened, written and closed by the worker only
-    std::thread readerThread_;
+    SerialLine line_{*this};  // opened, written and closed by the worker only
 
     std::unique_ptr<LinkEngine> engine_;  // the worker's; nobody else touches it
 

@@ -13,10 +13,9 @@ public:
         return *this;
     }
     Frame& w(uint32_t value) {
-        return b(static_cast<uint8_t>(value))
-            .b(static_cast<uint8_t>(value >> 8))
-            .b(static_cast<uint8_t>(value >> 16))
-            .b(static_cast<uint8_t>(value >> 24));
+        putU32(bytes_ + size_, value);
+        size_ += 4;
+        return *this;
     }
     bool send(iLinkTransport& port) {
         bytes_[1] = static_cast<uint8_t>(size_ - 2);

@@ -8,17 +8,12 @@
 #include <cstdint>
 
 #include "link/link_transport.h"
+#include "link/wire.h"
 
 namespace zr8 {
 
 inline constexpr uint8_t kFrameStart = 0xAA;
 inline constexpr int kLongestFrame = 13;
-
-// Axis-select byte.
-inline constexpr uint8_t kAxisNone = 0x00;
-inline constexpr uint8_t kAxisDec = 0x40;
-inline constexpr uint8_t kAxisRa = 0x80;
-inline constexpr uint8_t kAxisBoth = 0xC0;
 
 // Every command the tool sends.
 enum Command : uint8_t {

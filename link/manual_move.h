@@ -7,17 +7,9 @@
 #include <cstdint>
 
 #include "link/records.h"
+#include "link/wire.h"
 
 namespace zr8 {
-
-// Direction codes; the stop selector uses the same values, plus 4 for both.
-enum Direction : uint8_t {
-    DirectionNorth = 0,
-    DirectionSouth = 1,
-    DirectionWest = 2,
-    DirectionEast = 3,
-};
-inline constexpr uint8_t kStopBothAxes = 4;
 
 // Multipliers in 64ths of the base speed for indices 0..6.
 inline constexpr int32_t manualSpeedTable[7] = {21, 42, 64, 85, 106, 128, 256};

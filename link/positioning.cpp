@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "link/wire.h"
+
 namespace zr8 {
 
 double meridianOffsetHours(double targetRaHours, long double localSiderealTime) {
@@ -36,9 +38,9 @@ AxisTargets targetsForSide(bool westSide, double d, double targetDecDegrees,
     return targets;
 }
 
-GotoDecision decideGoto(int32_t pierState, double d) {
+GotoDecision decideGoto(PierState pierState, double d) {
     GotoDecision decision;
-    if (pierState == PierEast) {
+    if (pierState == PierState::East) {
         if (d <= 0.0) {
             decision.westSide = false;
         } else if (d <= 2.0) {
@@ -46,7 +48,7 @@ GotoDecision decideGoto(int32_t pierState, double d) {
         } else {
             decision.flipCase = FlipCaseEastFar;
         }
-    } else if (pierState == PierWest) {
+    } else if (pierState == PierState::West) {
         if (d >= 0.0) {
             decision.westSide = true;
         } else if (d >= -2.0) {
@@ -60,14 +62,14 @@ GotoDecision decideGoto(int32_t pierState, double d) {
     return decision;
 }
 
-FlipChoiceOutcome applyFlipChoice(int32_t pierState, uint16_t choice) {
-    constexpr uint8_t kWithFlip = 2;
+FlipChoiceOutcome applyFlipChoice(PierState pierState, uint16_t choice) {
     FlipChoiceOutcome outcome{pierState, false};
-    if ((choice & 0xFF) == kWithFlip) {
-        if (pierState == PierEast) outcome.pierState = PierFlipToWest;
-        if (pierState == PierWest) outcome.pierState = PierFlipToEast;
+    if ((choice & 0xFF) == FlipChoiceWithFlip) {
+        if (pierState == PierState::East) outcome.pierState = PierState::FlipToWest;
+        if (pierState == PierState::West) outcome.pierState = PierState::FlipToEast;
     }
-    outcome.westSide = outcome.pierState != PierFlipToEast && outcome.pierState != PierEast;
+    outcome.westSide =
+        outcome.pierState != PierState::FlipToEast && outcome.pierState != PierState::East;
     return outcome;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Sky targets to axis targets for a German equatorial mount, and the
-// meridian-flip decision. Pure arithmetic; LinkEngine keeps the state.
+// meridian-flip decision. Pure arithmetic; Positioner keeps the state.
 //
 // Axis zero is declination 90 on the Dec axis and a meridian offset of +6 h
 // (west side) or -6 h (east side) on the RA axis.
@@ -10,12 +10,12 @@
 namespace zr8 {
 
 // Side of the pier.
-enum PierState : int32_t {
-    PierUnknown = 0,         // before the first connect
-    PierFlipToWest = 4,      // flip under way towards the west side
-    PierFlipToEast = 5,      // flip under way towards the east side
-    PierWest = 6,            // telescope west of the pier, looking east
-    PierEast = 7,            // telescope east of the pier, looking west
+enum class PierState : int32_t {
+    Unknown = 0,     // before the first connect
+    FlipToWest = 4,  // flip under way towards the west side
+    FlipToEast = 5,  // flip under way towards the east side
+    West = 6,        // telescope west of the pier, looking east
+    East = 7,        // telescope east of the pier, looking west
 };
 
 // Flip question cases for onMeridianFlipQuery.
@@ -51,15 +51,15 @@ struct GotoDecision {
 };
 
 // What a goto does from `pierState` for a target at offset `d`.
-GotoDecision decideGoto(int32_t pierState, double d);
+GotoDecision decideGoto(PierState pierState, double d);
 
 // The side a flip choice (1 without, 2 with flip) slews on, and the pier
 // state it leaves behind.
 struct FlipChoiceOutcome {
-    int32_t pierState = PierUnknown;
+    PierState pierState = PierState::Unknown;
     bool westSide = false;
 };
-FlipChoiceOutcome applyFlipChoice(int32_t pierState, uint16_t choice);
+FlipChoiceOutcome applyFlipChoice(PierState pierState, uint16_t choice);
 
 // Truncates toward zero into 32 bits, holding out-of-range values at the
 // limits and NaN at 0.

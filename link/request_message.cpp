@@ -2,17 +2,11 @@
 
 #include <cstring>
 
+#include "link/wire.h"
+
 namespace zr8 {
 
 namespace {
-
-uint8_t* putWord(uint8_t* out, uint32_t value) {
-    out[0] = static_cast<uint8_t>(value);
-    out[1] = static_cast<uint8_t>(value >> 8);
-    out[2] = static_cast<uint8_t>(value >> 16);
-    out[3] = static_cast<uint8_t>(value >> 24);
-    return out + 4;
-}
 
 // Header and code; the body length is what follows the header.
 uint8_t* startRequest(uint8_t* out, LinkRequest code, size_t bodyLength) {
@@ -34,7 +28,7 @@ size_t requestBB(uint8_t* out, LinkRequest code, uint8_t b0, uint8_t b1) {
 }
 
 size_t requestWW(uint8_t* out, LinkRequest code, uint32_t w0, uint32_t w1) {
-    putWord(putWord(startRequest(out, code, 9), w0), w1);
+    putU32(putU32(startRequest(out, code, 9), w0), w1);
     return 10;
 }
 
@@ -49,7 +43,7 @@ size_t buildHeartbeatMessage(uint8_t* out) {
 size_t buildConnectMessage(uint8_t* out, uint8_t portNumber, uint32_t baudRate) {
     uint8_t* p = startRequest(out, LinkRequest::Connect, 6);
     *p++ = portNumber;
-    putWord(p, baudRate);
+    putU32(p, baudRate);
     return 7;
 }
 
@@ -85,8 +79,8 @@ size_t buildGotoMessage(uint8_t* out, int32_t raTarget, int32_t decTarget) {
 }
 
 size_t buildMeridianFlipChoiceMessage(uint8_t* out, uint16_t choice) {
-    return requestBB(out, LinkRequest::MeridianFlipChoice, static_cast<uint8_t>(choice),
-                     static_cast<uint8_t>(choice >> 8));
+    putU16(startRequest(out, LinkRequest::MeridianFlipChoice, 3), choice);
+    return 4;
 }
 
 size_t buildMotorReverseMessage(uint8_t* out, uint8_t reverseBits, uint8_t motorOption) {
@@ -102,7 +96,7 @@ size_t buildEncoderCalibrationMessage(uint8_t* out, uint8_t reverseBits, int32_t
                                       int32_t decOffset) {
     uint8_t* p = startRequest(out, LinkRequest::EncoderCalibration, 10);
     *p++ = reverseBits;
-    putWord(putWord(p, static_cast<uint32_t>(raOffset)), static_cast<uint32_t>(decOffset));
+    putU32(putU32(p, static_cast<uint32_t>(raOffset)), static_cast<uint32_t>(decOffset));
     return 11;
 }
 

@@ -27,6 +27,9 @@ public:
     // False when the OS could not create the pipe; writes and reads then fail.
     bool valid() const { return readEnd_ != kNoHandle && writeEnd_ != kNoHandle; }
 
+    // Bytes the pipe holds before a writer has to wait for the reader.
+    size_t capacity() const;
+
     // Writes `count` bytes (at most kMaxAtomicWrite) in one piece. While the
     // pipe is full it waits for the reader, until releaseWriters() is called
     // or `giveUp` (if given) is set. False when the bytes were not written.
@@ -47,6 +50,8 @@ private:
     NativeHandle readEnd_ = kNoHandle;
     NativeHandle writeEnd_ = kNoHandle;
     WaitableEvent released_;
+    // Where reads are asynchronous (Windows), the event their completion sets.
+    NativeHandle readDone_ = kNoHandle;
 };
 
 }  // namespace zr8

@@ -51,6 +51,10 @@ public:
 
 private:
     NativeHandle handle_ = kNoHandle;
+    // Where I/O is asynchronous (Windows), the events that the completion of
+    // a read and of a write set; made by open, closed by close.
+    NativeHandle readDone_ = kNoHandle;
+    NativeHandle writeDone_ = kNoHandle;
 };
 
 }  // namespace zr8

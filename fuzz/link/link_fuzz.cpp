@@ -2,7 +2,8 @@
 // and sidereal times, in every state. Besides the sanitizers, the doubles
 // check what must hold whatever the input: frames are well formed and only
 // written while the port is open, status codes and flip cases are known
-// ones, and a ready link always has an open port.
+// ones, the configuration is reported once per opening and readings only
+// after it, and the line reports match the port's openings and closings.
 
 #include <cmath>
 #include <cstddef>
@@ -45,12 +46,22 @@ private:
     size_t at_ = 0;
 };
 
+// What the link has done to the outside world, as far as the checks need it.
+struct Observed {
+    bool open = false;          // openPort succeeded and closePort has not come since
+    bool configured = false;    // the configuration was reported on this opening
+    uint8_t lastCommand = 0;    // of the last frame written
+};
+
 class CheckingListener : public iNotificationListener {
 public:
+    explicit CheckingListener(Observed& seen) : seen_(seen) {}
     void onStatus(int32_t code) override { FUZZ_CHECK(code > 0 && code < kStatusCodeCount); }
     void onConfiguration(int32_t code, int32_t extra, const MountConfig&,
                          const EncoderConfig&) override {
         FUZZ_CHECK(code == StatusConnected && extra == 1);
+        FUZZ_CHECK(seen_.open && !seen_.configured);
+        seen_.configured = true;
     }
     void onMeridianFlipQuery(int32_t flipCase) override {
         FUZZ_CHECK(flipCase >= 1 && flipCase <= 5);
@@ -59,35 +70,48 @@ public:
                               int32_t) override {
         FUZZ_CHECK(false);  // nothing calls it
     }
-    void onConnection(const ConnectionInfo& connection) override {
-        FUZZ_CHECK(connection.state <= LineState::OpenFailed);
-        FUZZ_CHECK(connection.device[ConnectionInfo::kTextCapacity - 1] == '\0');
-    }
     void onPositions(const EncoderPositions& positions) override {
-        FUZZ_CHECK(positions.valid == 1);
+        FUZZ_CHECK(positions.valid == 1 && seen_.configured);
         FUZZ_CHECK(positions.raRaw <= 0xFFFFFFFFu && positions.decRaw <= 0xFFFFFFFFu);
     }
+    void onConnection(const ConnectionInfo& connection) override {
+        FUZZ_CHECK(connection.state <= LineState::OpenFailed);
+        FUZZ_CHECK((connection.state == LineState::Open) == seen_.open);
+        FUZZ_CHECK(connection.device[ConnectionInfo::kTextCapacity - 1] == '\0');
+    }
+
+private:
+    Observed& seen_;
 };
 
 class CheckingTransport : public iLinkTransport {
 public:
+    explicit CheckingTransport(Observed& seen) : seen_(seen) {}
     bool openPort(uint8_t, uint32_t, ConnectionInfo&) override {
-        FUZZ_CHECK(!engine->portOpen());
+        FUZZ_CHECK(!seen_.open);
+        seen_.open = openSucceeds;
+        seen_.configured = false;
         return openSucceeds;
     }
-    void startReader(uint8_t) override {}
-    void closePort() override { FUZZ_CHECK(engine->portOpen()); }
+    void startReader(uint8_t) override { FUZZ_CHECK(seen_.open); }
+    void closePort() override {
+        FUZZ_CHECK(seen_.open);
+        seen_.open = false;
+    }
     bool writePort(const uint8_t* bytes, int length) override {
-        FUZZ_CHECK(engine->portOpen());
+        FUZZ_CHECK(seen_.open);
         FUZZ_CHECK(length >= 3 && length <= kLongestFrame);
         FUZZ_CHECK(bytes[0] == kFrameStart && bytes[1] == length - 2);
+        seen_.lastCommand = bytes[2];
         return writeSucceeds;
     }
     void pause(int milliseconds) override { FUZZ_CHECK(milliseconds == kConnectPauseMs); }
 
-    const LinkEngine* engine = nullptr;
     bool openSucceeds = true;
     bool writeSucceeds = true;
+
+private:
+    Observed& seen_;
 };
 
 class InputClock : public iSkyClock {
@@ -115,48 +139,47 @@ void feedMessage(LinkEngine& engine, const uint8_t* message, size_t length) {
     engine.feedPipeBytes(message, length);
 }
 
-// A well-formed reply for what the link waits for, filled from the input, so
+// A well-formed answer to the last command sent, filled from the input, so
 // that deep states are reached often.
-void plausibleReply(LinkEngine& engine, Input& in) {
-    uint8_t frame[64] = {kReplyStart};
-    size_t payload = 0;
-    switch (engine.linkState()) {
-    case LinkIdentifySent:
+void plausibleReply(LinkEngine& engine, const Observed& seen, Input& in) {
+    uint8_t frame[64] = {kReplyStart, 0, seen.lastCommand};
+    size_t payload = 10;
+    size_t fixed = 3;
+    switch (seen.lastCommand) {
+    case CmdIdentify:
         payload = 5;
-        frame[2] = CmdIdentify;
         break;
-    case LinkAxisQuerySent:
+    case CmdSetupQuery14:
         payload = 28;
         break;
-    case LinkMotorQuerySent:
+    case CmdSetupQuery15:
         payload = 58;
         break;
-    case LinkPollSent:
+    case CmdPollMotion:
         payload = 4;
         frame[4] = in.byte() % 4;
         frame[5] = in.byte() % 4;
+        fixed = 6;
         break;
-    case LinkAxisPositionsSent:
+    case CmdReadAxisPositions:
         payload = 12;
         break;
     default:
-        payload = 10;
         break;
     }
     frame[1] = static_cast<uint8_t>(payload);
-    const size_t fixed = engine.linkState() == LinkPollSent ? 6 : 3;
     for (size_t i = fixed; i < payload + 2; ++i) frame[i] = in.byte();
     feedSerial(engine, frame, payload + 2);
 }
 
 // Connect and answer the whole configuration, with figures from the input.
-void connectAndConfigure(LinkEngine& engine, Input& in) {
+void connectAndConfigure(LinkEngine& engine, const Observed& seen, Input& in) {
     uint8_t message[kMessageCapacity];
     feedMessage(engine, message, buildConnectMessage(message, in.byte(), in.word()));
-    plausibleReply(engine, in);
+    plausibleReply(engine, seen, in);
     for (int i = 0; i < 2; ++i) feedMessage(engine, message, buildHeartbeatMessage(message));
-    for (int step = 0; step < 6 && engine.portOpen() && !engine.linkReady(); ++step) {
-        plausibleReply(engine, in);
+    for (int step = 0; step < 6 && seen.open && !seen.configured; ++step) {
+        plausibleReply(engine, seen, in);
     }
 }
 
@@ -176,11 +199,8 @@ void request(LinkEngine& engine, Input& in) {
         putWord(message + 6, static_cast<uint32_t>(static_cast<int32_t>(in.word() % 648001) - 324000));
     }
     const size_t length = body == 0 ? 2 : body + 1;
-    if (in.byte() % 4 == 0) {
-        engine.dispatchRequest(message, length);  // the dispatcher alone
-    } else {
-        feedMessage(engine, message, length);
-    }
+    in.byte();  // once chose between the pipe and the dispatcher alone
+    feedMessage(engine, message, length);
 }
 
 }  // namespace
@@ -189,14 +209,14 @@ void request(LinkEngine& engine, Input& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace zr8;
     Input in(data, size);
-    CheckingListener listener;
-    CheckingTransport transport;
+    Observed seen;
+    CheckingListener listener(seen);
+    CheckingTransport transport(seen);
     InputClock clock;
     EncoderConfig format;
     format.raBitsPerRev = in.byte();
     format.decBitsPerRev = in.byte();
     LinkEngine engine(listener, transport, clock, format);
-    transport.engine = &engine;
 
     while (!in.empty()) {
         uint8_t message[kMessageCapacity];
@@ -224,7 +244,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             request(engine, in);
             break;
         case 4:
-            connectAndConfigure(engine, in);
+            connectAndConfigure(engine, seen, in);
             break;
         case 5: {  // sidereal time: usual values, or any double at all
             const uint8_t how = in.byte();
@@ -240,21 +260,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         case 6:
-            if (engine.portOpen()) plausibleReply(engine, in);
+            if (seen.open) plausibleReply(engine, seen, in);
             break;
         case 7: {  // a port-lost notice for this opening or a stale one
             uint8_t notice[kMessageCapacity];
             feedMessage(engine, notice, buildPortLostMessage(notice, in.byte()));
             break;
         }
-        case 8: {  // the reply side without the pipe (the worker feeds it only while open)
+        case 8: {  // a short burst of reply bytes in one serial-data message
             uint8_t bytes[64];
             const size_t n = in.take(bytes, in.byte() % sizeof bytes);
-            if (engine.portOpen()) {
-                const int32_t result = engine.feedReplyBytes(bytes, n);
-                FUZZ_CHECK(result >= ResultNone && result <= ResultClosePort);
-                if (result == ResultClosePort) engine.closeQuietly();
-            }
+            if (seen.open) feedSerial(engine, bytes, n);
             break;
         }
         default: {
@@ -265,9 +281,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         }
-        FUZZ_CHECK(!engine.linkReady() || engine.portOpen());
     }
     engine.closeQuietly();
-    FUZZ_CHECK(!engine.portOpen());
+    FUZZ_CHECK(!seen.open);
     return 0;
 }

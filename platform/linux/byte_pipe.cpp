@@ -44,6 +44,11 @@ bool BytePipe::write(const uint8_t* bytes, size_t count, const WaitableEvent* gi
     }
 }
 
+size_t BytePipe::capacity() const {
+    const int size = valid() ? ::fcntl(static_cast<int>(writeEnd_), F_GETPIPE_SZ) : -1;
+    return size > 0 ? static_cast<size_t>(size) : 0;
+}
+
 void BytePipe::releaseWriters() { released_.set(); }
 
 BytePipe::ReadOutcome BytePipe::read(uint8_t* buffer, size_t capacity, size_t& received,

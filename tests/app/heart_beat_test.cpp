@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -32,9 +33,9 @@ public:
         holding_ = false;
         changed_.notify_all();
     }
-    bool waitForTicks(int count) {
+    bool waitForTicks(int count, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(5), [&] { return ticks_ >= count; });
+        return changed_.wait_for(lock, limit, [&] { return ticks_ >= count; });
     }
     bool waitInTick() {
         std::unique_lock lock(mutex_);
@@ -67,18 +68,28 @@ TEST(HeartBeat, TicksTheListenerAgainAndAgain) {
     heartBeat.stop();
 }
 
+// Between two listeners the heartbeat goes on ticking with none: about
+// twenty periods pass, nothing is called, and the thread is still there for
+// the next listener.
 TEST(HeartBeat, WithoutAListenerTicksSilently) {
-    Listener listener;
+    Listener first;
+    Listener second;
     HeartBeat heartBeat(1);
+    heartBeat.setListener(&first);
     heartBeat.start();
-    heartBeat.setListener(&listener);  // only from here on
-    EXPECT_TRUE(listener.waitForTicks(1));
+    ASSERT_TRUE(first.waitForTicks(1));
     heartBeat.clearListener();
-    const int seen = listener.ticks();
+    const int seen = first.ticks();
+    const auto silentUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+    while (std::chrono::steady_clock::now() < silentUntil) std::this_thread::yield();
+    heartBeat.setListener(&second);
+    EXPECT_TRUE(second.waitForTicks(3)) << "the thread did not survive the silent phase";
     heartBeat.stop();
-    EXPECT_EQ(listener.ticks(), seen);
+    EXPECT_EQ(first.ticks(), seen) << "a tick reached the cleared listener";
 }
 
+// A tick is held inside the listener: clearListener must not return before
+// it ends, and no tick reaches the listener afterwards.
 TEST(HeartBeat, ClearListenerWaitsForATickInProgress) {
     Listener listener;
     HeartBeat heartBeat(1);
@@ -87,16 +98,15 @@ TEST(HeartBeat, ClearListenerWaitsForATickInProgress) {
     heartBeat.start();
     ASSERT_TRUE(listener.waitInTick());
 
-    std::atomic<bool> clearingStarted{false};
     bool tickEndedFirst = false;
-    std::thread clearing([&] {
-        clearingStarted = true;
+    auto clearing = std::async(std::launch::async, [&] {
         heartBeat.clearListener();
         tickEndedFirst = listener.tickEnded();
     });
-    while (!clearingStarted) std::this_thread::yield();
+    EXPECT_EQ(clearing.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout)
+        << "clearListener returned while a tick was in progress";
     listener.release();
-    clearing.join();
+    clearing.wait();
     EXPECT_TRUE(tickEndedFirst) << "clearListener returned while the tick still ran";
     const int seen = listener.ticks();
     heartBeat.stop();
@@ -129,14 +139,20 @@ TEST(HeartBeat, StopWaitsForTheTickInProgress) {
     EXPECT_TRUE(tickEndedFirst);
 }
 
-TEST(HeartBeat, StopWithoutStartAndTwiceIsHarmless) {
+// Stop without start, stop twice: both return. A stopped heartbeat is not
+// started again: a listener set afterwards hears nothing within a hundred
+// periods.
+TEST(HeartBeat, StopIsFinalAndHarmlessWhenRepeated) {
     HeartBeat idle;
     idle.stop();
+    Listener listener;
     HeartBeat heartBeat(1);
     heartBeat.start();
     heartBeat.stop();
     heartBeat.stop();
-    heartBeat.start();  // never restarted
+    heartBeat.setListener(&listener);
+    heartBeat.start();
+    EXPECT_FALSE(listener.waitForTicks(1, std::chrono::milliseconds(100)));
     heartBeat.stop();
 }
 

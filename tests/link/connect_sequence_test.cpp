@@ -3,30 +3,27 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "link/status_codes.h"
 #include "tests/link/link_harness.h"
 
 namespace zr8::test {
 namespace {
 
+const Lines kOpened = {"status 1", "open 3 115200", "start reader", "line open", "status 2",
+                       "pause 500", "frame AA 01 01"};
+
 TEST(ConnectSequence, RunsFromIdentifyToConfigurationInOrder) {
     LinkHarness h;
     const ControllerFigures f;
 
     h.connect(3, 115200);
-    EXPECT_EQ(h.take(), (Lines{"status 1", "open 3 115200", "start reader", "status 2",
-                               "pause 500", "frame AA 01 01"}));
-    EXPECT_TRUE(h.engine.portOpen());
-    EXPECT_FALSE(h.engine.linkReady());
-    EXPECT_EQ(h.engine.linkState(), LinkIdentifySent);
-    EXPECT_EQ(h.engine.connectTimeoutTicks(), 40);
-    EXPECT_EQ(h.engine.pierState(), 7);
-    EXPECT_EQ(h.engine.mountConfig().connectMarker, 7);
+    EXPECT_EQ(h.take(), kOpened);
+    EXPECT_FALSE(h.ready());
 
     h.reply(identifyReply(f));
     EXPECT_EQ(h.take(), Lines{});
-    EXPECT_EQ(h.engine.linkState(), LinkDelay);
-    EXPECT_EQ(h.engine.mountConfig().identityWord, f.identityWord);
 
     // Two ticks of delay before the first query, and replies meanwhile are
     // ignored.
@@ -44,25 +41,23 @@ TEST(ConnectSequence, RunsFromIdentifyToConfigurationInOrder) {
     for (const auto& [reply, next] : steps) {
         h.reply(reply);
         EXPECT_EQ(h.take(), Lines{next});
-        EXPECT_FALSE(h.engine.linkReady());
+        EXPECT_FALSE(h.ready()) << next;
     }
     h.reply(calibrationReply(f));
     EXPECT_EQ(h.take(), Lines{"configuration 3 1"});
-    EXPECT_TRUE(h.engine.linkReady());
-    EXPECT_EQ(h.engine.linkState(), LinkIdle);
+    EXPECT_TRUE(h.ready());
+    EXPECT_TRUE(h.idle());
 }
 
-TEST(ConnectSequence, ResultOneComesFromTheLastReply) {
+TEST(ConnectSequence, TellsTheListenerWhichLineOpened) {
     LinkHarness h;
-    const ControllerFigures f;
-    h.connect();
-    Bytes (*const replies[])(const ControllerFigures&) = {query03Reply, query02Reply, axisReply,
-                                                         motorReply, formatReply};
-    auto feed = [&](const Bytes& b) { return h.engine.feedReplyBytes(b.data(), b.size()); };
-    EXPECT_EQ(feed(identifyReply(f)), ResultNone);
-    h.tick(2);
-    for (auto reply : replies) EXPECT_EQ(feed(reply(f)), ResultNone);
-    EXPECT_EQ(feed(calibrationReply(f)), ResultLinkReady);
+    h.connect(3, 9600);
+    const ConnectionInfo& line = h.listener.lastConnection;
+    EXPECT_EQ(line.state, LineState::Open);
+    EXPECT_STREQ(line.device, "/dev/ttyTEST3");
+    EXPECT_EQ(line.baudRate, 9600u);
+    h.request(buildDisconnectMessage);
+    EXPECT_EQ(h.listener.lastConnection, ConnectionInfo{}) << "closed, and nothing left of it";
 }
 
 TEST(ConnectSequence, StoresEveryFieldAndDerivesTheAxisQuantities) {
@@ -80,8 +75,6 @@ TEST(ConnectSequence, StoresEveryFieldAndDerivesTheAxisQuantities) {
 
     const MountConfig& m = h.listener.lastMount;
     const EncoderConfig& e = h.listener.lastEncoder;
-    EXPECT_EQ(m, h.engine.mountConfig());
-    EXPECT_EQ(e, h.engine.encoderConfig());
     EXPECT_EQ(m.connectMarker, 7);
     EXPECT_EQ(m.identityWord, f.identityWord);
     EXPECT_EQ(m.reply2Word, f.reply2Word);
@@ -146,44 +139,32 @@ TEST(ConnectSequence, StoresEveryFieldAndDerivesTheAxisQuantities) {
     EXPECT_EQ(e.raOffset, -1234);
     EXPECT_EQ(e.decOffset, 56789);
 
-    EXPECT_EQ(h.engine.raHalfTurn(), 864000u);
-    EXPECT_DOUBLE_EQ(h.engine.raStepsPerHour(), 72000.0);
-    EXPECT_DOUBLE_EQ(h.engine.decStepsPerHour(), 108000.0);
-}
-
-TEST(ConnectSequence, Query03ReplyOfOnePayloadByteLeavesReply3ByteZero) {
-    for (const auto& [payload, expected] :
-         {std::pair<size_t, uint8_t>{1, 0}, {2, 0x21}, {5, 0x21}}) {
-        LinkHarness h;
-        h.connect();
-        h.reply(identifyReply({}));
-        h.tick(2);
-        Bytes r = blankReply(0x03, payload);
-        if (payload >= 2) r[3] = 0x21;
-        h.reply(r);
-        EXPECT_EQ(h.engine.linkState(), LinkQuery02Sent);
-        h.reply(query02Reply({}));
-        EXPECT_EQ(h.engine.mountConfig().reply3Byte, expected) << payload;
-    }
+    // Steps per hour of each axis, as a slew uses them: 72000 on RA,
+    // 108000 on Dec. East side, one hour west of the meridian, Dec 45.
+    h.clock.hours = 10.0L;
+    h.request(buildGotoMessage, 9 * 54000, 45 * 3600);
+    Bytes move{0xAA, 0x0B, 0x25, 0x01, 0xC0, 0, 0, 0, 0, 0, 0, 0, 0};
+    putWord(move, 5, static_cast<uint32_t>(-5 * 72000));
+    putWord(move, 9, 45 * 108000 / 15);
+    EXPECT_EQ(h.take(), (Lines{"frame " + hex(move), "status 15"}));
 }
 
 TEST(ConnectSequence, WrongIdentifyIsRejectedAndThePortClosed) {
     const Bytes rejected[] = {
-        replyFrame({}),                                   // 55 00
-        replyFrame({0x01, 1, 2, 3}),                      // too short
-        replyFrame({0x01, 1, 2, 3, 4, 5}),                // too long
-        replyFrame({0x02, 1, 2, 3, 4}),                   // wrong command
+        replyFrame({}),                     // 55 00
+        replyFrame({0x01, 1, 2, 3}),        // too short
+        replyFrame({0x01, 1, 2, 3, 4, 5}),  // too long
+        replyFrame({0x02, 1, 2, 3, 4}),     // wrong command
     };
     for (const Bytes& reply : rejected) {
         LinkHarness h;
         h.connect();
         h.take();
         h.reply(reply);
-        EXPECT_EQ(h.take(), (Lines{"status 9", "close"})) << hex(reply);
-        EXPECT_FALSE(h.engine.portOpen());
-        EXPECT_FALSE(h.engine.linkReady());
-        EXPECT_EQ(h.engine.linkState(), LinkIdle);
-        EXPECT_EQ(h.engine.mountConfig().identityWord, 0u);
+        EXPECT_EQ(h.take(), (Lines{"status 9", "close", "line closed"})) << hex(reply);
+        EXPECT_FALSE(h.ready());
+        h.tick(50);
+        EXPECT_EQ(h.take(), Lines{}) << "closed: heartbeats are ignored";
     }
 }
 
@@ -194,7 +175,8 @@ TEST(ConnectSequence, RejectionIsNotHiddenByALaterReplyInTheSameChunk) {
     Bytes chunk = replyFrame({0x02});
     const Bytes second = replyFrame({0x03, 0x00});
     chunk.insert(chunk.end(), second.begin(), second.end());
-    EXPECT_EQ(h.engine.feedReplyBytes(chunk.data(), chunk.size()), ResultClosePort);
+    h.reply(chunk);
+    EXPECT_EQ(h.take(), (Lines{"status 9", "close", "line closed"}));
 }
 
 TEST(ConnectSequence, ReadinessIsNotHiddenByALaterReplyInTheSameChunk) {
@@ -210,7 +192,7 @@ TEST(ConnectSequence, ReadinessIsNotHiddenByALaterReplyInTheSameChunk) {
     const Bytes stray = replyFrame({0x7B});
     chunk.insert(chunk.end(), stray.begin(), stray.end());
     h.reply(chunk);
-    EXPECT_TRUE(h.engine.linkReady());
+    EXPECT_TRUE(h.ready());
 }
 
 TEST(ConnectSequence, TimesOutOnTheFortiethTickInEveryEarlyState) {
@@ -234,14 +216,11 @@ TEST(ConnectSequence, TimesOutOnTheFortiethTickInEveryEarlyState) {
             ticks = 2;
             for (const Bytes& r : progress[step]) h.reply(r);
         }
-        const int32_t stalledIn = h.engine.linkState();
         h.take();
         h.tick(39 - ticks);
         EXPECT_EQ(h.take(), Lines{}) << "step " << step;
         h.tick();
-        EXPECT_EQ(h.take(), (Lines{"status 7", "close"})) << "step " << step;
-        EXPECT_FALSE(h.engine.portOpen());
-        EXPECT_EQ(h.engine.linkState(), stalledIn);
+        EXPECT_EQ(h.take(), (Lines{"status 7", "close", "line closed"})) << "step " << step;
         h.tick(50);
         EXPECT_EQ(h.take(), Lines{});  // heartbeats are ignored while closed
     }
@@ -254,7 +233,7 @@ TEST(ConnectSequence, TimesOutInTheDelayAfterALateIdentify) {
     h.reply(identifyReply({}));
     h.take();
     h.tick();
-    EXPECT_EQ(h.take(), (Lines{"status 7", "close"}));
+    EXPECT_EQ(h.take(), (Lines{"status 7", "close", "line closed"}));
 }
 
 TEST(ConnectSequence, SequenceCompletedInTimeIsNotTimedOutLater) {
@@ -263,7 +242,7 @@ TEST(ConnectSequence, SequenceCompletedInTimeIsNotTimedOutLater) {
     h.request(buildStoreSettingsMessage);
     h.tick(100);
     EXPECT_EQ(h.take(), Lines{"frame AA 02 0D 01"});
-    EXPECT_TRUE(h.engine.linkReady());
+    EXPECT_TRUE(h.ready());
 }
 
 TEST(ConnectProcedure, ConnectWhileOpenReportsAlreadyConnected) {
@@ -272,18 +251,21 @@ TEST(ConnectProcedure, ConnectWhileOpenReportsAlreadyConnected) {
     h.take();
     h.connect();
     EXPECT_EQ(h.take(), Lines{"status 11"});
-    EXPECT_TRUE(h.engine.portOpen());
-    EXPECT_EQ(h.engine.linkState(), LinkIdentifySent);
+    // The sequence under way goes on.
+    h.reply(identifyReply({}));
+    h.tick(2);
+    EXPECT_EQ(h.take(), Lines{"frame AA 01 03"});
 }
 
 TEST(ConnectProcedure, PortThatCannotOpenReportsSixAndStaysClosed) {
     LinkHarness h;
     h.transport.openSucceeds = false;
     h.pipe({0x86, 0x02, 0x00, 0x00, 0xC2, 0x01, 0x00});
-    EXPECT_EQ(h.take(), (Lines{"status 1", "open 0 115200", "status 6"}));
-    EXPECT_FALSE(h.engine.portOpen());
+    EXPECT_EQ(h.take(), (Lines{"status 1", "open 0 115200", "line failed", "status 6"}));
+    EXPECT_STREQ(h.listener.lastConnection.reason, "No such file");
     h.tick(50);
-    EXPECT_EQ(h.take(), Lines{});
+    h.request(buildDisconnectMessage);
+    EXPECT_EQ(h.take(), Lines{"status 12"});
 }
 
 TEST(ConnectProcedure, DisconnectClosesOrReportsNotConnected) {
@@ -292,9 +274,8 @@ TEST(ConnectProcedure, DisconnectClosesOrReportsNotConnected) {
     EXPECT_EQ(h.take(), Lines{"status 12"});
     h.connectAndConfigure();
     h.request(buildDisconnectMessage);
-    EXPECT_EQ(h.take(), (Lines{"close", "status 4"}));
-    EXPECT_FALSE(h.engine.portOpen());
-    EXPECT_FALSE(h.engine.linkReady());
+    EXPECT_EQ(h.take(), (Lines{"close", "line closed", "status 4"}));
+    EXPECT_FALSE(h.ready());
     h.request(buildDisconnectMessage);
     EXPECT_EQ(h.take(), Lines{"status 12"});
 }
@@ -304,7 +285,7 @@ TEST(ConnectProcedure, DisconnectDuringTheSequenceCloses) {
     h.connect();
     h.take();
     h.request(buildDisconnectMessage);
-    EXPECT_EQ(h.take(), (Lines{"close", "status 4"}));
+    EXPECT_EQ(h.take(), (Lines{"close", "line closed", "status 4"}));
 }
 
 TEST(ConnectProcedure, ReconnectStartsTheSequenceAfresh) {
@@ -315,8 +296,8 @@ TEST(ConnectProcedure, ReconnectStartsTheSequenceAfresh) {
     h.reply(identifyReply({}));  // late bytes after the close are dropped
     h.take();
     h.connectAndConfigure();
-    EXPECT_TRUE(h.engine.linkReady());
-    EXPECT_EQ(h.engine.linkState(), LinkIdle);
+    EXPECT_TRUE(h.ready());
+    EXPECT_TRUE(h.idle()) << "the quiet read of the last connection is forgotten";
 }
 
 TEST(ConnectProcedure, PartialReplyBeforeAReconnectDoesNotLeakIntoIt) {
@@ -328,7 +309,8 @@ TEST(ConnectProcedure, PartialReplyBeforeAReconnectDoesNotLeakIntoIt) {
     h.connect();
     h.take();
     h.reply(identifyReply({}));
-    EXPECT_EQ(h.engine.linkState(), LinkDelay);
+    h.tick(2);
+    EXPECT_EQ(h.take(), Lines{"frame AA 01 03"});
 }
 
 TEST(ConnectProcedure, RequestsBeforeReadyAreRefused) {
@@ -340,16 +322,18 @@ TEST(ConnectProcedure, RequestsBeforeReadyAreRefused) {
     h.request(buildReadEncodersMessage, 0);
     h.pipe({0x83, 0x02, 0x01, 0x02});  // connect with a short body
     EXPECT_EQ(h.take(), (Lines{"status 12", "status 12", "status 12"}));
-    EXPECT_EQ(h.engine.linkState(), LinkIdentifySent);
+    // Still waiting for the identify reply.
+    h.reply(identifyReply({}));
+    h.tick(2);
+    EXPECT_EQ(h.take(), Lines{"frame AA 01 03"});
 }
 
 TEST(PortLoss, ControlMessageClosesAnOpenPortWithStatus18) {
     LinkHarness h;
     h.connectAndConfigure();
     h.pipe({0xC2, 0x01, 0x01});  // the first opening's notice
-    EXPECT_EQ(h.take(), (Lines{"close", "status 18"}));
-    EXPECT_FALSE(h.engine.portOpen());
-    EXPECT_FALSE(h.engine.linkReady());
+    EXPECT_EQ(h.take(), (Lines{"close", "line closed", "status 18"}));
+    EXPECT_FALSE(h.ready());
     // A second notice for the same loss finds the port closed.
     h.pipe({0xC2, 0x01, 0x01});
     EXPECT_EQ(h.take(), Lines{});
@@ -364,9 +348,9 @@ TEST(PortLoss, ANoticeFromAnEarlierOpeningLeavesTheNewPortAlone) {
     // The first reader's notice, still in the pipe behind the reconnect.
     h.pipe({0xC2, 0x01, 0x01});
     EXPECT_EQ(h.take(), Lines{});
-    EXPECT_TRUE(h.engine.linkReady());
+    EXPECT_TRUE(h.ready());
     h.pipe({0xC2, 0x01, 0x02});
-    EXPECT_EQ(h.take(), (Lines{"close", "status 18"}));
+    EXPECT_EQ(h.take(), (Lines{"close", "line closed", "status 18"}));
 }
 
 TEST(PortLoss, OtherControlMessagesAreIgnored) {
@@ -374,18 +358,17 @@ TEST(PortLoss, OtherControlMessagesAreIgnored) {
     h.connectAndConfigure();
     h.pipe({0xC0, 0x01, 0xC1, 0x02, 0xC2, 0x00, 0x01});
     EXPECT_EQ(h.take(), Lines{});
-    EXPECT_TRUE(h.engine.linkReady());
+    EXPECT_TRUE(h.ready());
 }
 
-TEST(Teardown, CloseQuietlyClosesAnOpenPortWithoutStatus) {
+TEST(Teardown, CloseQuietlyClosesAnOpenPortWithoutTellingAnyone) {
     LinkHarness h;
     h.engine.closeQuietly();
     EXPECT_EQ(h.take(), Lines{});
     h.connectAndConfigure();
     h.engine.closeQuietly();
     EXPECT_EQ(h.take(), Lines{"close"});
-    EXPECT_FALSE(h.engine.portOpen());
-    EXPECT_FALSE(h.engine.linkReady());
+    EXPECT_FALSE(h.ready());
 }
 
 }  // namespace

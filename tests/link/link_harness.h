@@ -1,11 +1,11 @@
 #pragma once
-// Test doubles for the link's logic and a harness that plays the controller's
-// side byte for byte. Everything the engine does to the outside world lands in
-// one ordered log of readable lines ("status 1", "open 3 115200",
-// "frame AA 01 01"), so tests can assert content and order at once.
+// A harness that plays the controller's side of the link's logic byte for
+// byte, over the recording doubles of tests/support/link_doubles.h:
+// everything the engine does lands in one ordered log of readable lines, so
+// tests can assert content and order at once. The link's state is read only
+// through what it does.
 
 #include <cstdint>
-#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -13,122 +13,9 @@
 #include "link/frames.h"
 #include "link/link_engine.h"
 #include "link/request_message.h"
+#include "tests/support/link_doubles.h"
 
 namespace zr8::test {
-
-using Bytes = std::vector<uint8_t>;
-using Lines = std::vector<std::string>;
-
-inline std::string hex(const uint8_t* bytes, size_t count) {
-    std::string text;
-    for (size_t i = 0; i < count; ++i) {
-        char digits[4];
-        std::snprintf(digits, sizeof digits, i ? " %02X" : "%02X", bytes[i]);
-        text += digits;
-    }
-    return text;
-}
-inline std::string hex(const Bytes& bytes) { return hex(bytes.data(), bytes.size()); }
-
-class RecordingListener : public iNotificationListener {
-public:
-    explicit RecordingListener(Lines& log) : log_(log) {}
-    void onStatus(int32_t statusCode) override {
-        log_.push_back("status " + std::to_string(statusCode));
-    }
-    void onConfiguration(int32_t statusCode, int32_t extra, const MountConfig& mount,
-                         const EncoderConfig& encoder) override {
-        log_.push_back("configuration " + std::to_string(statusCode) + " " +
-                       std::to_string(extra));
-        lastMount = mount;
-        lastEncoder = encoder;
-    }
-    void onMeridianFlipQuery(int32_t flipCase) override {
-        log_.push_back("flip query " + std::to_string(flipCase));
-    }
-    void reservedNotification(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
-                              int32_t) override {
-        log_.push_back("reserved");
-    }
-    void onPositions(const EncoderPositions& positions) override {
-        log_.push_back("positions");
-        lastPositions = positions;
-    }
-    void onConnection(const ConnectionInfo& connection) override {
-        lastConnection = connection;
-        ++connectionReports;
-    }
-
-    ConnectionInfo lastConnection;
-    int connectionReports = 0;
-    MountConfig lastMount;
-    EncoderConfig lastEncoder;
-    EncoderPositions lastPositions;
-
-private:
-    Lines& log_;
-};
-
-class RecordingTransport : public iLinkTransport {
-public:
-    explicit RecordingTransport(Lines& log) : log_(log) {}
-    bool openPort(uint8_t portNumber, uint32_t baudRate, ConnectionInfo&) override {
-        log_.push_back("open " + std::to_string(portNumber) + " " + std::to_string(baudRate));
-        return openSucceeds;
-    }
-    void startReader(uint8_t) override { log_.push_back("start reader"); }
-    void closePort() override { log_.push_back("close"); }
-    bool writePort(const uint8_t* bytes, int length) override {
-        log_.push_back("frame " + hex(bytes, static_cast<size_t>(length)));
-        return true;
-    }
-    void pause(int milliseconds) override { log_.push_back("pause " + std::to_string(milliseconds)); }
-
-    bool openSucceeds = true;
-
-private:
-    Lines& log_;
-};
-
-class FixedSkyClock : public iSkyClock {
-public:
-    long double localSiderealTime() const override { return hours; }
-    long double hours = 0.0L;
-};
-
-// Doubles that only count and keep the last frame, in fixed storage: for
-// benchmarks and for counting allocations, where the recording ones would
-// measure themselves.
-class CountingListener : public iNotificationListener {
-public:
-    void onStatus(int32_t) override { ++calls; }
-    void onConfiguration(int32_t, int32_t, const MountConfig&, const EncoderConfig&) override {
-        ++calls;
-    }
-    void onMeridianFlipQuery(int32_t) override { ++calls; }
-    void reservedNotification(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
-                              int32_t) override {}
-    void onPositions(const EncoderPositions& positions) override { calls += positions.valid; }
-    void onConnection(const ConnectionInfo&) override { ++calls; }
-    long calls = 0;
-};
-
-class LastFrameTransport : public iLinkTransport {
-public:
-    bool openPort(uint8_t, uint32_t, ConnectionInfo&) override { return true; }
-    void startReader(uint8_t) override {}
-    void closePort() override {}
-    bool writePort(const uint8_t* bytes, int length) override {
-        for (int i = 0; i < length && i < kLongestFrame; ++i) last[i] = bytes[i];
-        lastLength = length;
-        ++frames;
-        return true;
-    }
-    void pause(int) override {}
-    uint8_t last[kLongestFrame] = {};
-    int lastLength = 0;
-    long frames = 0;
-};
 
 // What the simulated controller reports during the connect sequence.
 struct ControllerFigures {
@@ -309,6 +196,45 @@ struct LinkHarness {
         Lines taken;
         taken.swap(log);
         return taken;
+    }
+
+    // Probes: each reads one thing about the link's state through what it
+    // does, and takes its own lines out of the log.
+
+    // Ready for requests: a tracking request (which changes nothing) goes
+    // out instead of being refused with status 12.
+    bool ready() {
+        const Lines lines = linesOf([this] { request(buildTrackingMessage, uint8_t{0}); });
+        return lines == Lines{"frame AA 03 24 00 00"};
+    }
+    // Waiting for no reply: a store request goes out instead of being
+    // refused with status 10. The link then waits for the store's reply.
+    bool idle() {
+        const Lines lines = linesOf([this] { request(buildStoreSettingsMessage); });
+        return lines == Lines{"frame AA 02 0D 01"};
+    }
+    // The side of the pier, from the question a goto one hour east of the
+    // meridian asks: the east side asks case 3, a flip under way case 1, the
+    // west side slews at once. The goto replaces the target.
+    std::string pierSide() {
+        const Lines lines = linesOf([this] {
+            const double raHours = static_cast<double>(clock.hours) + 1.0;
+            request(buildGotoMessage, static_cast<int32_t>(raHours * 54000), 0);
+        });
+        if (lines == Lines{"flip query 3"}) return "east";
+        if (lines == Lines{"flip query 1"}) return "flipping";
+        if (lines.size() == 2 && lines[1] == "status 15") return "west";
+        return "unknown";
+    }
+
+    // The lines `action` adds, taken out of the log.
+    template <typename Action>
+    Lines linesOf(Action action) {
+        const size_t before = log.size();
+        action();
+        Lines lines(log.begin() + static_cast<long>(before), log.end());
+        log.resize(before);
+        return lines;
     }
 };
 

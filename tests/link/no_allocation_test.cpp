@@ -93,7 +93,8 @@ TEST(NoAllocation, WholeConversationAllocatesNothing) {
     // The conversation really ran: configuration, readings, a finished slew.
     EXPECT_GT(listener.calls, 3 * 80);
     EXPECT_GT(transport.frames, 3 * 80);
-    EXPECT_FALSE(engine.portOpen());
+    EXPECT_EQ(transport.opens, 3);
+    EXPECT_EQ(transport.closes, 3);
 }
 
 TEST(NoAllocation, CounterSeesAllocations) {

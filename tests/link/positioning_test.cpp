@@ -43,7 +43,7 @@ TEST(GotoDecision, PierSideAndOffsetGiveSlewOrFlipCase) {
         {4, 0, 1, false},   {5, 0, 1, false},  {0, 0, 1, false},
     };
     for (const Case& c : cases) {
-        const GotoDecision decision = decideGoto(c.pier, c.d);
+        const GotoDecision decision = decideGoto(static_cast<PierState>(c.pier), c.d);
         EXPECT_EQ(decision.flipCase, c.flipCase) << c.pier << " " << c.d;
         if (c.flipCase == 0) {
             EXPECT_EQ(decision.westSide, c.west) << c.pier << " " << c.d;
@@ -90,8 +90,8 @@ TEST(FlipChoice, WithFlipTurnsTheSettledSidesOnly) {
         {7, 0x0102, 4, true}, {7, 3, 7, false},
     };
     for (const Case& c : cases) {
-        const FlipChoiceOutcome outcome = applyFlipChoice(c.pier, c.choice);
-        EXPECT_EQ(outcome.pierState, c.pierAfter) << c.pier << " " << c.choice;
+        const FlipChoiceOutcome outcome = applyFlipChoice(static_cast<PierState>(c.pier), c.choice);
+        EXPECT_EQ(static_cast<int32_t>(outcome.pierState), c.pierAfter) << c.pier << " " << c.choice;
         EXPECT_EQ(outcome.westSide, c.west) << c.pier << " " << c.choice;
     }
 }
@@ -124,12 +124,10 @@ struct Slewing : LinkHarness {
     void acknowledgeAndWait() {
         log.clear();
         reply(replyFrame({0x25}));
-        EXPECT_EQ(engine.linkState(), LinkDelay);
         tick(7);
         EXPECT_EQ(take(), Lines{});
         tick();
         EXPECT_EQ(take(), Lines{"frame AA 02 1E 01"});
-        EXPECT_EQ(engine.linkState(), LinkPollSent);
     }
 };
 
@@ -158,19 +156,22 @@ TEST(Positioning, GotoFramesAtTheBoundariesOfTheOffset) {
         h.gotoTarget(c.ra, 0);
         EXPECT_EQ(h.take(), c.expected) << c.pier << " " << c.ra;
         // A question leaves the link idle; a slew waits for its acknowledgement.
-        EXPECT_EQ(h.engine.linkState(), c.expected.size() == 1 ? LinkIdle : LinkMoveSent);
-        EXPECT_DOUBLE_EQ(h.engine.targetRaHours(), c.ra);  // stored either way
+        EXPECT_EQ(h.idle(), c.expected.size() == 1) << c.pier << " " << c.ra;
     }
 }
 
 TEST(Positioning, DeclinationTargetsOnBothSides) {
+    // At d = 0 the RA target is -6 h on the east side, +6 h on the west.
     for (const auto& [selector, dec, steps] :
          {std::tuple<uint8_t, double, int32_t>{1, 90, 0}, {3, 90, 0}, {1, -90, 864000},
           {3, -90, -864000}, {1, 45, 216000}, {3, 45, -216000}}) {
         Slewing h;
         h.request(buildPierSideMoveMessage, selector);
+        h.take();
         h.gotoTarget(10, dec);
-        EXPECT_EQ(h.engine.decTargetSteps(), steps) << int(selector) << " " << dec;
+        const int32_t ra = selector == 1 ? -432000 : 432000;
+        EXPECT_EQ(h.take(), (Lines{Slewing::move(ra, steps), "status 15"}))
+            << int(selector) << " " << dec;
     }
 }
 
@@ -178,13 +179,11 @@ TEST(Positioning, SlewPollsWhileMovingThenCorrectsOnceThenIsReady) {
     Slewing h;
     h.gotoTarget(9, 45);  // east side, d = -1
     EXPECT_EQ(h.take(), (Lines{Slewing::move(-360000, 216000), "status 15"}));
-    EXPECT_FALSE(h.engine.targetWestSide());
     h.acknowledgeAndWait();
 
     // Either axis above 2 is still moving: poll again after 8 ticks.
     for (const Bytes& moving : {pollReply(3, 0), pollReply(0, 3), pollReply(255, 255)}) {
         h.reply(moving);
-        EXPECT_EQ(h.engine.linkState(), LinkDelay);
         h.tick(7);
         EXPECT_EQ(h.take(), Lines{});
         h.tick();
@@ -195,35 +194,32 @@ TEST(Positioning, SlewPollsWhileMovingThenCorrectsOnceThenIsReady) {
     h.clock.hours = 10.5L;
     h.reply(pollReply(2, 1));
     EXPECT_EQ(h.take(), Lines{Slewing::move(-324000, 216000)});  // no status
-    EXPECT_EQ(h.engine.correctionCount(), 1);
-    EXPECT_EQ(h.engine.linkState(), LinkMoveSent);
 
+    // One correction pass only.
     h.acknowledgeAndWait();
     h.reply(pollReply(0, 0));
     EXPECT_EQ(h.take(), Lines{"status 13"});
-    EXPECT_EQ(h.engine.linkState(), LinkIdle);
-    EXPECT_EQ(h.engine.pierState(), PierEast);
+    EXPECT_TRUE(h.idle());
+    EXPECT_EQ(h.pierSide(), "east");
 }
 
 TEST(Positioning, FlipFromEastEndsOnTheWestSideAfterTheCorrectionPass) {
     Slewing h;
     h.gotoTarget(11, 0);  // east side, d = 1
     EXPECT_EQ(h.take(), Lines{"flip query 3"});
-    EXPECT_EQ(h.engine.pierState(), PierEast);
 
     h.request(buildMeridianFlipChoiceMessage, 2);
     EXPECT_EQ(h.take(), (Lines{Slewing::move(360000, -432000), "status 15"}));
-    EXPECT_EQ(h.engine.pierState(), PierFlipToWest);
-    EXPECT_TRUE(h.engine.targetWestSide());
+    EXPECT_EQ(h.pierSide(), "flipping");
 
     h.acknowledgeAndWait();
     h.reply(pollReply(0, 0));
     EXPECT_EQ(h.take(), Lines{Slewing::move(360000, -432000)});  // the correction pass
-    EXPECT_EQ(h.engine.pierState(), PierFlipToWest);
+    EXPECT_EQ(h.pierSide(), "flipping");
     h.acknowledgeAndWait();
     h.reply(pollReply(0, 0));
     EXPECT_EQ(h.take(), Lines{"status 13"});
-    EXPECT_EQ(h.engine.pierState(), PierWest);
+    EXPECT_EQ(h.pierSide(), "west");
 }
 
 TEST(Positioning, FlipFromWestEndsOnTheEastSide) {
@@ -233,14 +229,14 @@ TEST(Positioning, FlipFromWestEndsOnTheEastSide) {
     h.take();
     h.request(buildMeridianFlipChoiceMessage, 0x0102);
     EXPECT_EQ(h.take(), (Lines{Slewing::move(-360000, 432000), "status 15"}));
-    EXPECT_EQ(h.engine.pierState(), PierFlipToEast);
+    EXPECT_EQ(h.pierSide(), "flipping");
     h.acknowledgeAndWait();
     h.reply(pollReply(0, 0));
     EXPECT_EQ(h.take(), Lines{Slewing::move(-360000, 432000)});
     h.acknowledgeAndWait();
     h.reply(pollReply(0, 0));
     EXPECT_EQ(h.take(), Lines{"status 13"});
-    EXPECT_EQ(h.engine.pierState(), PierEast);
+    EXPECT_EQ(h.pierSide(), "east");
 }
 
 TEST(Positioning, WithoutFlipStaysOnTheSide) {
@@ -249,7 +245,11 @@ TEST(Positioning, WithoutFlipStaysOnTheSide) {
     h.take();
     h.request(buildMeridianFlipChoiceMessage, 1);
     EXPECT_EQ(h.take(), (Lines{Slewing::move(-7 * 72000, 432000), "status 15"}));
-    EXPECT_EQ(h.engine.pierState(), PierEast);
+    h.acknowledgeAndWait();
+    h.reply(pollReply(0, 0));
+    h.acknowledgeAndWait();
+    h.reply(pollReply(0, 0));
+    EXPECT_EQ(h.pierSide(), "east");
 }
 
 TEST(Positioning, CancelDoesNothing) {
@@ -259,7 +259,7 @@ TEST(Positioning, CancelDoesNothing) {
     h.request(buildMeridianFlipChoiceMessage, 0);
     h.request(buildMeridianFlipChoiceMessage, 0x0100);
     EXPECT_EQ(h.take(), Lines{});
-    EXPECT_EQ(h.engine.linkState(), LinkIdle);
+    EXPECT_TRUE(h.idle());
 }
 
 TEST(Positioning, GotoDuringAFlipAsksCaseOneAndKeepsTheTarget) {
@@ -269,12 +269,11 @@ TEST(Positioning, GotoDuringAFlipAsksCaseOneAndKeepsTheTarget) {
     h.take();
     h.gotoTarget(3, 20);
     EXPECT_EQ(h.take(), Lines{"flip query 1"});
-    EXPECT_DOUBLE_EQ(h.engine.targetRaHours(), 11);
-    EXPECT_DOUBLE_EQ(h.engine.targetDecDegrees(), 10);
-    // Choosing the flip now slews to the stored target, still westwards.
+    // Choosing the flip now slews to the stored target, 11 h and 10 degrees,
+    // still westwards.
     h.request(buildMeridianFlipChoiceMessage, 2);
     EXPECT_EQ(h.take(), (Lines{Slewing::move(360000, -384000), "status 15"}));
-    EXPECT_EQ(h.engine.pierState(), PierFlipToWest);
+    EXPECT_EQ(h.pierSide(), "flipping");
 }
 
 TEST(Positioning, StopDoesNotEndTheSequencing) {
@@ -302,8 +301,8 @@ TEST(Positioning, FormatOrMotorRequestEndsTheFollowing) {
         h.reply(replyFrame({0x25}));
         h.tick(20);
         EXPECT_EQ(h.take(), Lines{});
-        EXPECT_EQ(h.engine.linkState(), LinkIdle);
-        EXPECT_EQ(h.engine.pierState(), PierFlipToWest);
+        EXPECT_TRUE(h.idle());
+        EXPECT_EQ(h.pierSide(), "flipping");
     }
 }
 
@@ -313,8 +312,10 @@ TEST(Positioning, NewGotoDuringASlewRestartsFromTheMove) {
     h.acknowledgeAndWait();
     h.gotoTarget(8.5, 0);
     EXPECT_EQ(h.take(), (Lines{Slewing::move(-324000, 432000), "status 15"}));
-    EXPECT_EQ(h.engine.linkState(), LinkMoveSent);
-    EXPECT_EQ(h.engine.correctionCount(), 0);
+    // The new slew gets its own correction pass.
+    h.acknowledgeAndWait();
+    h.reply(pollReply(0, 0));
+    EXPECT_EQ(h.take(), Lines{Slewing::move(-324000, 432000)});
 }
 
 TEST(Positioning, ManualMoveDuringASlewLeavesTheSequencing) {
@@ -322,9 +323,9 @@ TEST(Positioning, ManualMoveDuringASlewLeavesTheSequencing) {
     h.gotoTarget(9, 0);
     h.reply(replyFrame({0x25}));
     h.request(buildManualMoveMessage, 2, 5);
-    EXPECT_EQ(h.engine.linkState(), LinkDelay);
+    h.take();
     h.tick(8);
-    EXPECT_EQ(h.engine.linkState(), LinkPollSent);
+    EXPECT_EQ(h.take(), Lines{"frame AA 02 1E 01"});
 }
 
 TEST(Positioning, TargetsBeyondThirtyTwoBitsAreHeld) {
@@ -337,8 +338,9 @@ TEST(Positioning, TargetsBeyondThirtyTwoBitsAreHeld) {
     h.request(buildGotoMessage, INT32_MAX, INT32_MIN);  // far beyond a single fold
     h.take();
     h.request(buildMeridianFlipChoiceMessage, 1);
-    EXPECT_EQ(h.engine.raTargetSteps(), INT32_MIN);
-    EXPECT_EQ(h.engine.linkState(), LinkMoveSent);
+    const Lines lines = h.take();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].substr(0, 32), "frame AA 0B 25 01 C0 00 00 00 80") << "RA held at INT32_MIN";
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 // Request messages as the public operations write them, the frame shapes, and
-// what each request does once the link is ready: frames byte for byte, state
-// and status.
+// what each request does once the link is ready: frames byte for byte,
+// statuses, and whether the link then waits for a reply.
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "link/frames.h"
+#include "link/request_dispatcher.h"
 #include "link/status_codes.h"
 #include "tests/link/link_harness.h"
 
@@ -59,21 +60,10 @@ TEST(RequestMessage, SerialDataIsCutIntoMessagesOfAtMost31Bytes) {
     EXPECT_EQ(hex(out, 3), "C2 01 07");
 }
 
-// A transport that only keeps the frames.
-struct FrameLog : iLinkTransport {
-    bool openPort(uint8_t, uint32_t, ConnectionInfo&) override { return true; }
-    void startReader(uint8_t) override {}
-    void closePort() override {}
-    bool writePort(const uint8_t* bytes, int length) override {
-        frames.push_back(hex(bytes, static_cast<size_t>(length)));
-        return false;  // builders hand on the writer's result
-    }
-    void pause(int) override {}
-    Lines frames;
-};
-
 TEST(Frames, EveryShapeByteForByte) {
-    FrameLog port;
+    Lines frames;
+    RecordingTransport port(frames);
+    port.writeSucceeds = false;  // builders hand on the writer's result
     const uint8_t data[8] = {0, 0x0C, 0x19, 0, 0, 0x0C, 0x19, 0};
     EXPECT_FALSE(sendCommand(port, CmdIdentify));
     sendCommandB(port, CmdStoreSettings, 0x01);
@@ -82,15 +72,15 @@ TEST(Frames, EveryShapeByteForByte) {
     sendCommandBBW(port, CmdManualSpeed, 0x00, kAxisDec, 0xFFFFFC18);
     sendCommandBx9(port, CmdWriteEncoderFormat, 0x01, data);
     sendCommandBBWW(port, CmdPositionAxes, 0x01, kAxisBoth, 0x00046F00, 0xFFFB9100);
-    EXPECT_EQ(port.frames, (Lines{
-                               "AA 01 01",
-                               "AA 02 0D 01",
-                               "AA 03 21 00 C0",
-                               "AA 05 32 00 C0 01 07",
-                               "AA 07 23 00 40 18 FC FF FF",
-                               "AA 0A 18 01 00 0C 19 00 00 0C 19 00",
-                               "AA 0B 25 01 C0 00 6F 04 00 00 91 FB FF",
-                           }));
+    EXPECT_EQ(frames, (Lines{
+                          "frame AA 01 01",
+                          "frame AA 02 0D 01",
+                          "frame AA 03 21 00 C0",
+                          "frame AA 05 32 00 C0 01 07",
+                          "frame AA 07 23 00 40 18 FC FF FF",
+                          "frame AA 0A 18 01 00 0C 19 00 00 0C 19 00",
+                          "frame AA 0B 25 01 C0 00 6F 04 00 00 91 FB FF",
+                      }));
 }
 
 // A harness whose link is ready, with RA and Dec microstep resolutions that
@@ -103,32 +93,32 @@ TEST(Dispatch, SimpleRequestsSendTheirFrames) {
     struct Case {
         std::function<size_t(uint8_t*)> build;
         Lines expected;
-        int32_t linkState;
+        bool idleAfter;  // no reply awaited afterwards
     };
     const uint8_t format[8] = {0x01, 0x0C, 0x19, 0x00, 0x02, 0x0C, 0x19, 0x00};
     const Case cases[] = {
-        {[](uint8_t* o) { return buildStoreSettingsMessage(o); }, {"frame AA 02 0D 01"}, 20},
-        {[](uint8_t* o) { return buildStopMessage(o, 4); }, {"frame AA 03 21 00 C0", "status 13"}, 2},
-        {[](uint8_t* o) { return buildStopMessage(o, 2); }, {"frame AA 03 21 00 80", "status 13"}, 2},
-        {[](uint8_t* o) { return buildStopMessage(o, 1); }, {"frame AA 03 21 00 40", "status 13"}, 2},
-        {[](uint8_t* o) { return buildStopMessage(o, 5); }, {"frame AA 03 21 00 00", "status 13"}, 2},
-        {[](uint8_t* o) { return buildTrackingMessage(o, 1); }, {"frame AA 03 24 00 01"}, 2},
-        {[](uint8_t* o) { return buildTrackingMessage(o, 0); }, {"frame AA 03 24 00 00"}, 2},
+        {[](uint8_t* o) { return buildStoreSettingsMessage(o); }, {"frame AA 02 0D 01"}, false},
+        {[](uint8_t* o) { return buildStopMessage(o, 4); }, {"frame AA 03 21 00 C0", "status 13"}, true},
+        {[](uint8_t* o) { return buildStopMessage(o, 2); }, {"frame AA 03 21 00 80", "status 13"}, true},
+        {[](uint8_t* o) { return buildStopMessage(o, 1); }, {"frame AA 03 21 00 40", "status 13"}, true},
+        {[](uint8_t* o) { return buildStopMessage(o, 5); }, {"frame AA 03 21 00 00", "status 13"}, true},
+        {[](uint8_t* o) { return buildTrackingMessage(o, 1); }, {"frame AA 03 24 00 01"}, true},
+        {[](uint8_t* o) { return buildTrackingMessage(o, 0); }, {"frame AA 03 24 00 00"}, true},
         {[](uint8_t* o) { return buildMotorReverseMessage(o, 0x02, 0x05); },
-         {"frame AA 05 32 00 C0 02 05"}, 2},
+         {"frame AA 05 32 00 C0 02 05"}, true},
         {[&](uint8_t* o) { return buildEncoderFormatMessage(o, format); },
-         {"frame AA 0A 18 01 01 0C 19 00 02 0C 19 00"}, 2},
-        {[](uint8_t* o) { return buildReadEncodersMessage(o, 0); }, {"frame AA 02 7A 01"}, 11},
-        {[](uint8_t* o) { return buildReadEncodersMessage(o, 1); }, {"frame AA 02 7D 01"}, 11},
-        {[](uint8_t* o) { return buildReadEncodersMessage(o, 2); }, {"frame AA 02 7E 01"}, 11},
-        {[](uint8_t* o) { return buildReadEncodersMessage(o, 3); }, {}, 11},
-        {[](uint8_t* o) { return buildReadEncodersQuietMessage(o, 7); }, {"frame AA 02 7A 01"}, 12},
-        {[](uint8_t* o) { return buildReservedMessage(o, 1, 2); }, {}, 2},
+         {"frame AA 0A 18 01 01 0C 19 00 02 0C 19 00"}, true},
+        {[](uint8_t* o) { return buildReadEncodersMessage(o, 0); }, {"frame AA 02 7A 01"}, false},
+        {[](uint8_t* o) { return buildReadEncodersMessage(o, 1); }, {"frame AA 02 7D 01"}, false},
+        {[](uint8_t* o) { return buildReadEncodersMessage(o, 2); }, {"frame AA 02 7E 01"}, false},
+        {[](uint8_t* o) { return buildReadEncodersMessage(o, 3); }, {}, false},
+        {[](uint8_t* o) { return buildReadEncodersQuietMessage(o, 7); }, {"frame AA 02 7A 01"}, false},
+        {[](uint8_t* o) { return buildReservedMessage(o, 1, 2); }, {}, true},
         {[](uint8_t* o) { return buildEncoderCalibrationMessage(o, 0x03, -2, 0x01000000); },
-         {"frame AA 0B 7C 01 03 FE FF FF FF 00 00 00 01"}, 19},
-        {[](uint8_t* o) { return buildPierSideMoveMessage(o, 0); }, {}, 2},
-        {[](uint8_t* o) { return buildPierSideMoveMessage(o, 5); }, {}, 2},
-        {[](uint8_t* o) { return buildMeridianFlipChoiceMessage(o, 0x0100); }, {}, 2},
+         {"frame AA 0B 7C 01 03 FE FF FF FF 00 00 00 01"}, false},
+        {[](uint8_t* o) { return buildPierSideMoveMessage(o, 0); }, {}, true},
+        {[](uint8_t* o) { return buildPierSideMoveMessage(o, 5); }, {}, true},
+        {[](uint8_t* o) { return buildMeridianFlipChoiceMessage(o, 0x0100); }, {}, true},
     };
     for (const Case& c : cases) {
         ReadyLink h;
@@ -136,7 +126,7 @@ TEST(Dispatch, SimpleRequestsSendTheirFrames) {
         const size_t length = c.build(message);
         h.pipe(Bytes(message, message + length));
         EXPECT_EQ(h.take(), c.expected) << hex(message, length);
-        EXPECT_EQ(h.engine.linkState(), c.linkState) << hex(message, length);
+        EXPECT_EQ(h.idle(), c.idleAfter) << hex(message, length);
     }
 }
 
@@ -145,18 +135,15 @@ TEST(Dispatch, StoreSettingsOnlyWhenIdle) {
     h.request(buildStoreSettingsMessage);
     h.request(buildStoreSettingsMessage);
     EXPECT_EQ(h.take(), (Lines{"frame AA 02 0D 01", "status 10"}));
-    EXPECT_EQ(h.engine.linkState(), LinkStoreSettingsSent);
     h.reply(replyFrame({0x0D}));
     EXPECT_EQ(h.take(), Lines{"status 17"});
-    EXPECT_EQ(h.engine.linkState(), LinkIdle);
+    EXPECT_TRUE(h.idle());
 }
 
 TEST(Dispatch, QuietReadKeepsTheStateUntilAnotherRequestMovesIt) {
     ReadyLink h;
     h.request(buildReadEncodersQuietMessage, 5);
-    EXPECT_EQ(h.engine.readParameter(), 5);
     h.reply(encoderReply(1, 2));
-    EXPECT_EQ(h.engine.linkState(), LinkReadEncodersQuietSent);
     h.request(buildStoreSettingsMessage);
     const uint8_t format[8] = {};
     h.request(buildEncoderFormatMessage, format);
@@ -165,27 +152,25 @@ TEST(Dispatch, QuietReadKeepsTheStateUntilAnotherRequestMovesIt) {
                                "frame AA 0A 18 01 00 00 00 00 00 00 00 00", "frame AA 02 0D 01"}));
 }
 
-TEST(Dispatch, CalibrationUpdatesTheLinkAndReportsOnReply) {
+TEST(Dispatch, CalibrationReportsOnReply) {
     ReadyLink h;
     h.request(buildEncoderCalibrationMessage, 0x02, -5, 77);
-    EXPECT_EQ(h.engine.encoderConfig().reverseEncoder, 0x02);
-    EXPECT_EQ(h.engine.encoderConfig().raOffset, -5);
-    EXPECT_EQ(h.engine.encoderConfig().decOffset, 77);
     h.take();
     h.reply(replyFrame({0x7C}));
     EXPECT_EQ(h.take(), Lines{"status 16"});
-    EXPECT_EQ(h.engine.linkState(), LinkIdle);
+    EXPECT_TRUE(h.idle());
 }
 
-TEST(Dispatch, EncoderFormatIsStoredInRecordOrder) {
+// An unknown read variant sends nothing, yet the link waits for a reply,
+// which it then does not decode.
+TEST(Dispatch, ReadWithAnUnknownSelectorSendsNothingAndWaits) {
     ReadyLink h;
-    const uint8_t format[8] = {0x01, 0x0C, 0x19, 0x00, 0x02, 0x0C, 0x19, 0x00};
-    h.request(buildEncoderFormatMessage, format);
-    const EncoderConfig& e = h.engine.encoderConfig();
-    const uint8_t stored[8] = {e.raFlags,      e.decFlags,       e.raLeadingBits,
-                               e.raBitsPerRev, e.raBitsForRevs,  e.decLeadingBits,
-                               e.decBitsPerRev, e.decBitsForRevs};
-    EXPECT_EQ(hex(stored, 8), "01 02 0C 19 00 0C 19 00");
+    h.request(buildReadEncodersMessage, 3);
+    EXPECT_EQ(h.take(), Lines{});
+    EXPECT_FALSE(h.idle());
+    h.reply(encoderReply(1, 2));
+    EXPECT_EQ(h.take(), Lines{});
+    EXPECT_TRUE(h.idle());
 }
 
 TEST(Dispatch, ReadEncodersDecodesOnlyThePlainRead) {
@@ -211,32 +196,32 @@ TEST(Dispatch, ReadEncodersDecodesOnlyThePlainRead) {
         h.reply(encoderReply(c.word, 1u << 23));
         EXPECT_EQ(h.take(), (Lines{"frame AA 02 7A 01", "positions"}));
         const EncoderPositions& p = h.listener.lastPositions;
-        EXPECT_EQ(p, h.engine.positions());
         EXPECT_EQ(p.valid, 1);
         EXPECT_EQ(p.raRaw, c.word);
         EXPECT_EQ(p.raArcsec, c.arcsec) << int(c.raBits) << " " << c.word;
         EXPECT_EQ(p.decRaw, 1u << 23);
         EXPECT_EQ(p.decArcsec, 324000);
-        EXPECT_EQ(h.engine.linkState(), LinkIdle);
+        EXPECT_TRUE(h.idle());
     }
     for (uint8_t selector : {1, 2}) {
         ReadyLink h;
         h.request(buildReadEncodersMessage, selector);
         h.reply(encoderReply(1, 1));
         EXPECT_EQ(h.take().size(), 1u);  // the frame, no reading
-        EXPECT_EQ(h.engine.linkState(), LinkIdle);
-        EXPECT_EQ(h.engine.positions().valid, 0);
+        EXPECT_TRUE(h.idle());
     }
 }
 
-TEST(Dispatch, ReadingFollowsANewFormatAtOnceButCountsPerRevWaitForAConnect) {
+// The format request's bytes come grouped per axis; each axis's bits per
+// revolution scale its own word from the next reading on.
+TEST(Dispatch, ReadingFollowsANewFormatAtOnce) {
     ReadyLink h;
-    const uint8_t format[8] = {0, 12, 24, 0, 0, 12, 24, 0};
+    const uint8_t format[8] = {0x01, 12, 20, 0, 0x02, 12, 24, 0};
     h.request(buildEncoderFormatMessage, format);
     h.request(buildReadEncodersMessage, 0);
-    h.reply(encoderReply(1u << 22, 1u << 22));
-    EXPECT_EQ(h.engine.positions().raArcsec, 324000);
-    EXPECT_EQ(h.engine.encoderConfig().raCountsPerRev, uint64_t{1} << 25);
+    h.reply(encoderReply(1u << 19, 1u << 22));
+    EXPECT_EQ(h.listener.lastPositions.raArcsec, 648000);
+    EXPECT_EQ(h.listener.lastPositions.decArcsec, 324000);
 }
 
 TEST(Dispatch, ShortRequestReadsMissingArgumentsAsZero) {
@@ -246,7 +231,6 @@ TEST(Dispatch, ShortRequestReadsMissingArgumentsAsZero) {
     h.take();
     h.pipe({0x82, 0x0E, 0x01});  // calibration with one argument byte
     EXPECT_EQ(h.take(), Lines{"frame AA 0B 7C 01 01 00 00 00 00 00 00 00 00"});
-    EXPECT_EQ(h.engine.encoderConfig().raOffset, 0);
 }
 
 TEST(Dispatch, IgnoresEmptyAndUnknownRequests) {
@@ -254,19 +238,19 @@ TEST(Dispatch, IgnoresEmptyAndUnknownRequests) {
     h.pipe({0x45, 0x80, 0x02});              // stray byte, then n = 0
     h.pipe({0x81, 0x00, 0x81, 0x01, 0x81, 0x11, 0x81, 0xFF});
     EXPECT_EQ(h.take(), Lines{});
-    // Called directly, the dispatcher checks the same.
+    // Handed one directly, the dispatcher checks the same.
+    Lines log;
+    RecordingListener listener(log);
+    RecordingTransport transport(log);
+    FixedSkyClock clock;
+    LinkContext link(listener, transport, clock);
+    Positioner positioner(link);
+    RequestDispatcher dispatcher(link, positioner);
     const uint8_t connect[] = {0x86, 0x02, 0, 0, 0, 0, 0};
-    h.engine.dispatchRequest(connect, sizeof connect);
+    dispatcher.dispatch(connect, sizeof connect);
     const uint8_t empty[] = {0x80, 0x04};
-    h.engine.dispatchRequest(empty, sizeof empty);
-    EXPECT_EQ(h.take(), Lines{});
-}
-
-TEST(Dispatch, DispatcherRefusesWhenNotReady) {
-    LinkHarness h;
-    const uint8_t store[] = {0x81, 0x04};
-    h.engine.dispatchRequest(store, sizeof store);
-    EXPECT_EQ(h.take(), Lines{"status 12"});
+    dispatcher.dispatch(empty, sizeof empty);
+    EXPECT_EQ(log, Lines{});
 }
 
 TEST(MessageCollector, CutsTheStreamAsTheHeaderSays) {
@@ -290,8 +274,8 @@ TEST(MessageCollector, SerialDataIsHandedOnOnlyWhileOpen) {
     EXPECT_EQ(h.take(), Lines{});
     h.connect();
     h.take();
-    h.pipe({0xE3, 0x55, 0x00, 0x77});  // an empty reply: rejected in state 4
-    EXPECT_EQ(h.take(), (Lines{"status 9", "close"}));
+    h.pipe({0xE3, 0x55, 0x00, 0x77});  // an empty reply: not an identify reply
+    EXPECT_EQ(h.take(), (Lines{"status 9", "close", "line closed"}));
 }
 
 TEST(SideOfPier, SelectorsSetThePierStateAndSendTheirFrames) {
@@ -300,15 +284,15 @@ TEST(SideOfPier, SelectorsSetThePierStateAndSendTheirFrames) {
     f.decMicrostepResolution = 131072;
     struct Case {
         uint8_t selector;
-        int32_t pierState;
-        int32_t linkState;
+        std::string pierSide;
+        bool idleAfter;  // 2 and 4 wait for the axis positions
         std::string frame;
     };
     const Case cases[] = {
-        {1, 7, 2, "frame AA 0B 20 01 C0 00 C0 FF FF 00 80 00 00"},
-        {3, 6, 2, "frame AA 0B 20 01 C0 00 40 00 00 00 80 FF FF"},
-        {2, 5, 18, "frame AA 03 1F 01 C0"},
-        {4, 4, 18, "frame AA 03 1F 01 C0"},
+        {1, "east", true, "frame AA 0B 20 01 C0 00 C0 FF FF 00 80 00 00"},
+        {3, "west", true, "frame AA 0B 20 01 C0 00 40 00 00 00 80 FF FF"},
+        {2, "flipping", false, "frame AA 03 1F 01 C0"},
+        {4, "flipping", false, "frame AA 03 1F 01 C0"},
     };
     for (const Case& c : cases) {
         ReadyLink h(f);
@@ -316,25 +300,21 @@ TEST(SideOfPier, SelectorsSetThePierStateAndSendTheirFrames) {
         h.take();
         h.request(buildPierSideMoveMessage, c.selector);
         EXPECT_EQ(h.take(), Lines{c.frame});
-        EXPECT_EQ(h.engine.pierState(), c.pierState);
-        EXPECT_EQ(h.engine.linkState(), c.linkState);
+        EXPECT_EQ(h.idle(), c.idleAfter) << int(c.selector);
+        EXPECT_EQ(h.pierSide(), c.pierSide) << int(c.selector);
     }
 }
 
 TEST(SideOfPier, PositionReplyStartsTheHalfTurnMove) {
     ControllerFigures f;
     f.raMicrostepResolution = 1728000;  // half turn 864000
-    for (const auto& [selector, raTarget, endPier] :
-         {std::tuple<uint8_t, int32_t, int32_t>{2, 100000 - 864000, 7},
-          {4, 100000 + 864000, 6}}) {
+    for (const auto& [selector, raTarget, endSide] :
+         {std::tuple<uint8_t, int32_t, const char*>{2, 100000 - 864000, "east"},
+          {4, 100000 + 864000, "west"}}) {
         ReadyLink h(f);
         h.request(buildPierSideMoveMessage, selector);
         h.take();
         h.reply(positionsReply(100000, -432000));
-        EXPECT_EQ(h.engine.raTargetSteps(), raTarget);
-        EXPECT_EQ(h.engine.decTargetSteps(), 432000);
-        EXPECT_EQ(h.engine.moveKind(), MoveHalfTurn);
-        EXPECT_EQ(h.engine.linkState(), LinkMoveSent);
         Bytes move{0xAA, 0x0B, 0x25, 0x01, 0xC0, 0, 0, 0, 0, 0, 0, 0, 0};
         putWord(move, 5, static_cast<uint32_t>(raTarget));
         putWord(move, 9, 432000);
@@ -346,8 +326,8 @@ TEST(SideOfPier, PositionReplyStartsTheHalfTurnMove) {
         EXPECT_EQ(h.take(), Lines{"frame AA 02 1E 01"});
         h.reply(pollReply(0, 0));
         EXPECT_EQ(h.take(), Lines{"status 13"});
-        EXPECT_EQ(h.engine.pierState(), endPier);
-        EXPECT_EQ(h.engine.linkState(), LinkIdle);
+        EXPECT_TRUE(h.idle());
+        EXPECT_EQ(h.pierSide(), endSide);
     }
 }
 
@@ -356,9 +336,10 @@ TEST(SideOfPier, PositionArithmeticWrapsInsteadOfOverflowing) {
     f.raMicrostepResolution = 0xFFFFFFFF;
     ReadyLink h(f);
     h.request(buildPierSideMoveMessage, 4);
+    h.take();
     h.reply(positionsReply(INT32_MAX, INT32_MIN));
-    EXPECT_EQ(h.engine.raTargetSteps(), static_cast<int32_t>(0x7FFFFFFFu + 0x7FFFFFFFu));
-    EXPECT_EQ(h.engine.decTargetSteps(), INT32_MIN);
+    // RA 0x7FFFFFFF + 0x7FFFFFFF wraps to 0xFFFFFFFE; Dec -INT32_MIN stays INT32_MIN.
+    EXPECT_EQ(h.take(), Lines{"frame AA 0B 25 01 C0 FE FF FF FF 00 00 00 80"});
 }
 
 }  // namespace

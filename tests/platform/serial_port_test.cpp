@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/platform/stopped_read.h"
+
 namespace zr8 {
 namespace {
 
@@ -139,15 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SerialPortOnPty, StopEndsAWaitingReadAndWinsOverData) {
     ASSERT_TRUE(open());
     WaitableEvent stop;
-    SerialPort::ReadOutcome outcome = SerialPort::ReadOutcome::Data;
-    std::thread reader([&] {
-        uint8_t buffer[128];
-        size_t received = 0;
-        outcome = port.readSome(buffer, sizeof buffer, received, stop);
-    });
-    stop.set();
-    reader.join();
-    EXPECT_EQ(outcome, SerialPort::ReadOutcome::Stopped);
+    EXPECT_EQ(readUntilStopped(port, stop), SerialPort::ReadOutcome::Stopped);
 
     const uint8_t byte = 0x55;
     ASSERT_EQ(::write(pty.master(), &byte, 1), 1);

@@ -1,0 +1,157 @@
+#include "link/positioner.h"
+
+#include "link/frames.h"
+#include "link/reply_decode.h"
+#include "link/status_codes.h"
+#include "link/wire.h"
+
+namespace zr8 {
+
+namespace {
+
+constexpr uint8_t kArgOne = 0x01;
+
+double stepsPerHour(uint32_t microstepsPerTurn) { return microstepsPerTurn / 24.0; }
+
+}  // namespace
+
+void Positioner::pierSideMove(uint8_t selector) {
+    const uint32_t quarterRa = link_.mount.raMicrostepResolution >> 2;
+    const uint32_t quarterDec = link_.mount.decMicrostepResolution >> 2;
+    switch (selector) {
+    case 1:  // east side: the meridian at declination 0 seen from the east
+        pierState_ = PierState::East;
+        sendCommandBBWW(link_.transport, CmdSetAxisPositions, kArgOne, kAxisBoth, 0u - quarterRa,
+                        quarterDec);
+        break;
+    case 2:
+        pierState_ = PierState::FlipToEast;
+        link_.seq.state = LinkState::AxisPositionsSent;
+        sendCommandBB(link_.transport, CmdReadAxisPositions, kArgOne, kAxisBoth);
+        break;
+    case 3:  // west side: the same point seen from the west
+        pierState_ = PierState::West;
+        sendCommandBBWW(link_.transport, CmdSetAxisPositions, kArgOne, kAxisBoth, quarterRa,
+                        0u - quarterDec);
+        break;
+    case 4:
+        pierState_ = PierState::FlipToWest;
+        link_.seq.state = LinkState::AxisPositionsSent;
+        sendCommandBB(link_.transport, CmdReadAxisPositions, kArgOne, kAxisBoth);
+        break;
+    default:
+        break;
+    }
+}
+
+void Positioner::startPositioning(int32_t raArcsec, int32_t decArcsec) {
+    if (pierState_ != PierState::East && pierState_ != PierState::West) {
+        // A flip is under way; the new target is not taken.
+        link_.listener.onMeridianFlipQuery(FlipCaseUnsettled);
+        return;
+    }
+    targetRaHours_ = raArcsec / kArcsecPerRaHour;
+    targetDecDegrees_ = decArcsec / kArcsecPerDegree;
+    const double d = meridianOffsetHours(targetRaHours_, link_.clock.localSiderealTime());
+    const GotoDecision decision = decideGoto(pierState_, d);
+    if (decision.flipCase != FlipCaseNone) {
+        link_.listener.onMeridianFlipQuery(decision.flipCase);
+        return;
+    }
+    slew(decision.westSide, d);
+}
+
+void Positioner::startMeridianFlip(uint16_t choice) {
+    const FlipChoiceOutcome outcome = applyFlipChoice(pierState_, choice);
+    pierState_ = outcome.pierState;
+    slew(outcome.westSide, meridianOffsetHours(targetRaHours_, link_.clock.localSiderealTime()));
+}
+
+bool Positioner::awaits(LinkState state) {
+    return state == LinkState::MoveSent || state == LinkState::PollSent ||
+           state == LinkState::AxisPositionsSent;
+}
+
+void Positioner::onReply(const uint8_t* frame) {
+    switch (link_.seq.state) {
+    case LinkState::MoveSent:  // acknowledged: look again in a while
+        link_.seq.waitThen(LinkState::PollDue, kPollDelayTicks);
+        break;
+    case LinkState::PollSent:
+        onMotionStatus(frame);
+        break;
+    case LinkState::AxisPositionsSent:
+        onAxisPositions(frame);
+        break;
+    default:
+        break;
+    }
+}
+
+void Positioner::sendPoll() {
+    link_.seq.state = LinkState::PollSent;
+    sendCommandB(link_.transport, CmdPollMotion, kArgOne);
+}
+
+void Positioner::slew(bool westSide, double d) {
+    targets_ = targetsForSide(westSide, d, targetDecDegrees_,
+                              stepsPerHour(link_.mount.raMicrostepResolution),
+                              stepsPerHour(link_.mount.decMicrostepResolution));
+    targetWestSide_ = westSide;
+    moveKind_ = MoveKind::Slew;
+    corrected_ = false;
+    sendMove();
+    link_.listener.onStatus(StatusPositioning);
+}
+
+void Positioner::recomputeRaTarget() {
+    // The sky has turned while the axes moved.
+    const double d = meridianOffsetHours(targetRaHours_, link_.clock.localSiderealTime());
+    targets_.raSteps = targetsForSide(targetWestSide_, d, targetDecDegrees_,
+                                      stepsPerHour(link_.mount.raMicrostepResolution),
+                                      stepsPerHour(link_.mount.decMicrostepResolution))
+                           .raSteps;
+}
+
+void Positioner::sendMove() {
+    link_.seq.state = LinkState::MoveSent;
+    sendCommandBBWW(link_.transport, CmdPositionAxes, kArgOne, kAxisBoth,
+                    static_cast<uint32_t>(targets_.raSteps),
+                    static_cast<uint32_t>(targets_.decSteps));
+}
+
+void Positioner::onMotionStatus(const uint8_t* frame) {
+    if (anyAxisMoving(frame)) {
+        link_.seq.waitThen(LinkState::PollDue, kPollDelayTicks);
+        return;
+    }
+    if (moveKind_ == MoveKind::Slew && !corrected_) {
+        recomputeRaTarget();
+        corrected_ = true;
+        sendMove();
+        return;
+    }
+    finishMove();
+}
+
+void Positioner::finishMove() {
+    if (pierState_ == PierState::FlipToEast) pierState_ = PierState::East;
+    if (pierState_ == PierState::FlipToWest) pierState_ = PierState::West;
+    link_.seq.state = LinkState::Idle;
+    link_.listener.onStatus(StatusReady);
+}
+
+void Positioner::onAxisPositions(const uint8_t* frame) {
+    const AxisPositions at = decodeAxisPositions(frame);
+    // Half a turn away on RA, mirrored on Dec; 32-bit wrap-around as the
+    // controller counts.
+    const uint32_t halfTurn = link_.mount.raMicrostepResolution >> 1;
+    targets_.raSteps = static_cast<int32_t>(
+        pierState_ == PierState::FlipToEast ? at.ra - halfTurn : at.ra + halfTurn);
+    targets_.decSteps = static_cast<int32_t>(0u - at.dec);
+    moveKind_ = MoveKind::HalfTurn;
+    corrected_ = false;
+    sendMove();
+}
+
+}  // namespace zr8

@@ -1,0 +1,58 @@
+#pragma once
+// Positioning to a sky position, the side-of-pier move and the meridian
+// flip: a unit that keeps which side of the pier the telescope is on, the
+// target, and whether the correction pass has been made. It follows each
+// move to its end by polling the controller every 8 ticks.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "link/link_context.h"
+#include "link/positioning.h"
+
+namespace zr8 {
+
+class Positioner {
+public:
+    explicit Positioner(LinkContext& link) : link_(link) {}
+
+    // A new connection: the telescope is taken to be on the east side.
+    void reset() { pierState_ = PierState::East; }
+
+    // Request 9: set the axis counters for one side (selectors 1 and 3), or
+    // read them and turn half a turn to the other side (2 and 4).
+    void pierSideMove(uint8_t selector);
+    // Request 15: slew to a sky position given in arcseconds, or ask the
+    // operator first when a flip is recommended, needed or under way.
+    void startPositioning(int32_t raArcsec, int32_t decArcsec);
+    // Request 16 with a non-zero choice: slew to the last target with or
+    // without the flip.
+    void startMeridianFlip(uint16_t choice);
+
+    // True in the states whose reply belongs to a move.
+    static bool awaits(LinkState state);
+    void onReply(const uint8_t* frame);
+    // The delay after a move has run out: ask how it goes.
+    void sendPoll();
+
+private:
+    enum class MoveKind { Slew, HalfTurn };
+
+    void slew(bool westSide, double meridianOffset);
+    void recomputeRaTarget();
+    void onAxisPositions(const uint8_t* frame);
+    void onMotionStatus(const uint8_t* frame);
+    void sendMove();
+    void finishMove();
+
+    LinkContext& link_;
+    PierState pierState_ = PierState::Unknown;
+    double targetRaHours_ = 0.0;
+    double targetDecDegrees_ = 0.0;
+    AxisTargets targets_;
+    bool targetWestSide_ = false;
+    MoveKind moveKind_ = MoveKind::Slew;
+    bool corrected_ = false;
+};
+
+}  // namespace zr8

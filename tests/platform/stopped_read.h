@@ -1,0 +1,24 @@
+#pragma once
+// A serial read that is waiting when its stop event is set: what it returns.
+
+#include <thread>
+
+#include "platform/serial_port.h"
+
+namespace zr8 {
+
+// Starts readSome on a thread of its own and sets `stop`. Never returns if
+// the read does not end on stop.
+inline SerialPort::ReadOutcome readUntilStopped(SerialPort& port, WaitableEvent& stop) {
+    SerialPort::ReadOutcome outcome = SerialPort::ReadOutcome::Data;
+    std::thread reader([&] {
+        uint8_t buffer[128];
+        size_t received = 0;
+        outcome = port.readSome(buffer, sizeof buffer, received, stop);
+    });
+    stop.set();
+    reader.join();
+    return outcome;
+}
+
+}  // namespace zr8
