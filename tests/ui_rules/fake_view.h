@@ -48,7 +48,7 @@ public:
         formatShown = current;
         return formatAnswer;
     }
-    FlipChoice runFlipDialog(int flipCase) override {
+    std::optional<FlipChoice> runFlipDialog(int flipCase) override {
         flipCases.push_back(flipCase);
         return flipAnswer;
     }
@@ -60,7 +60,7 @@ public:
     std::optional<EncoderConfig> formatShown;
     std::optional<WireFormat> formatAnswer;
     std::vector<int> flipCases;
-    FlipChoice flipAnswer = FlipChoiceCancel;
+    std::optional<FlipChoice> flipAnswer;
     int aboutRuns = 0;
 };
 

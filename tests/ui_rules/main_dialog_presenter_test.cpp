@@ -247,7 +247,11 @@ TEST_F(MainDialogRules, FlipQuestionSendsTheOperatorsChoice) {
         model.dispatch(NotifyMeridianFlip, 3);
         EXPECT_EQ(link.calls, Calls{"meridianFlipChoice " + std::to_string(choice)});
     }
-    EXPECT_EQ(view.flipCases, (std::vector<int>{3, 3, 3}));
+    view.flipAnswer = std::nullopt;  // closed with the program
+    link.calls.clear();
+    model.dispatch(NotifyMeridianFlip, 2);
+    EXPECT_EQ(link.calls, Calls{});
+    EXPECT_EQ(view.flipCases, (std::vector<int>{3, 3, 3, 2}));
 }
 
 }  // namespace

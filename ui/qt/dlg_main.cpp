@@ -85,7 +85,7 @@ public:
     std::optional<WireFormat> runFormatDialog(const EncoderConfig& current) override {
         return runEncoderFormatDialog(&dialog, current);
     }
-    FlipChoice runFlipDialog(int flipCase) override {
+    std::optional<FlipChoice> runFlipDialog(int flipCase) override {
         return runMeridianFlipDialog(&dialog, flipCase);
     }
     void runAbout() override { runAboutDialog(&dialog); }

@@ -121,7 +121,10 @@ void MainDialogPresenter::showConfiguration(int32_t statusCode, int32_t /*extra*
 }
 
 void MainDialogPresenter::askMeridianFlip(int32_t flipCase) {
-    link_.meridianFlipChoice(view_.runFlipDialog(flipCase));
+    // Every answer is sent, cancel included; none when the program is ending.
+    if (const std::optional<FlipChoice> choice = view_.runFlipDialog(flipCase)) {
+        link_.meridianFlipChoice(*choice);
+    }
 }
 
 void MainDialogPresenter::showPositions(const EncoderPositions& positions) {

@@ -30,8 +30,9 @@ public:
     // The format dialog over `current`; the new format bytes after Ok,
     // nothing after Cancel.
     virtual std::optional<WireFormat> runFormatDialog(const EncoderConfig& current) = 0;
-    // The meridian flip dialog for `flipCase`; the operator's choice.
-    virtual FlipChoice runFlipDialog(int flipCase) = 0;
+    // The meridian flip dialog for `flipCase`; the operator's choice, or
+    // nothing when it closed unanswered because the program is ending.
+    virtual std::optional<FlipChoice> runFlipDialog(int flipCase) = 0;
     virtual void runAbout() = 0;
 
     virtual ~iMainDialogView() = default;
