@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "ui/dialog_keys.h"
 #include "ui/dialog_units.h"
 
 namespace zr8::ui {
@@ -65,9 +66,9 @@ AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner) {
             [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebAddress))); });
 
     auto* exit = new QPushButton(QStringLiteral("Exit"), this);
-    exit->setDefault(true);
     placeControl(exit, du, IdExit, 10, 85, 60, 16);
     connect(exit, &QPushButton::clicked, this, [this] { done(1); });
+    clearDefaultButtons(this);
 }
 
 // Exit, Enter, Escape and the close command all end the box the same way.

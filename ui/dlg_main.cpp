@@ -27,6 +27,7 @@
 #include "platform/port_catalogue.h"
 #include "text/text_format.h"
 #include "ui/about_dialog.h"
+#include "ui/dialog_keys.h"
 #include "ui/dialog_units.h"
 #include "ui/encoder_format_dialog.h"
 #include "ui/meridian_flip_dialog.h"
@@ -92,6 +93,7 @@ DlgMain::DlgMain(iZR6Control& link, AppModel& model, PortCatalogue& ports, QWidg
     setWindowTitle(QStringLiteral("ZR8 Encoder setup 1.1. (%1)").arg(QString::fromLatin1(kMakerWebAddress)));
     setFont(dialogFont());
     buildControls();
+    clearDefaultButtons(this);
 
     speed_->setRange(0, kSpeedMax);
     speed_->setValue(kSpeedStart);
@@ -416,20 +418,11 @@ void DlgMain::closeEvent(QCloseEvent* event) {
 }
 
 void DlgMain::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Escape:
-            event->accept();  // no Cancel here: Escape does not close the window
-            return;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            // Enter outside a button does nothing; a focused button takes it itself.
-            if (qobject_cast<QPushButton*>(focusWidget()) == nullptr) {
-                event->accept();
-                return;
-            }
-            break;
-        default:
-            break;
+    // Escape does not close the window; Enter outside a button does nothing.
+    if (event->key() == Qt::Key_Escape || isEnterKey(event)) {
+        if (isEnterKey(event)) clickFocusedButton(this);
+        event->accept();
+        return;
     }
     QDialog::keyPressEvent(event);
 }

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -11,6 +12,7 @@
 
 #include "app/app_model.h"
 #include "app/number_input.h"
+#include "ui/dialog_keys.h"
 #include "ui/dialog_units.h"
 
 namespace zr8::ui {
@@ -40,11 +42,11 @@ EncoderFormatDialog::EncoderFormatDialog(const EncoderConfig& initial, QWidget* 
 
     auto* ok = new QPushButton(QStringLiteral("Ok"), this);
     placeControl(ok, du, IdOk, 10, 122, 60, 16);
-    ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &EncoderFormatDialog::onOk);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     placeControl(cancel, du, IdCancel, 80, 122, 60, 16);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    clearDefaultButtons(this);
 
     ra_.invert->setChecked((initial.raFlags & 1) != 0);
     ra_.gray->setChecked((initial.raFlags & 2) != 0);
@@ -81,6 +83,16 @@ EncoderFormatDialog::AxisControls EncoderFormatDialog::buildAxis(const char* tit
     c.bitsForRevs = edit(firstId + 4, 70);
     c.leadingBits = edit(firstId + 5, 85);
     return c;
+}
+
+// Enter means Ok unless a button has the focus; Escape cancels.
+void EncoderFormatDialog::keyPressEvent(QKeyEvent* event) {
+    if (isEnterKey(event)) {
+        if (!clickFocusedButton(this)) onOk();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void EncoderFormatDialog::onOk() {

@@ -40,6 +40,9 @@ public:
     // The edited record; meaningful after the dialog ended with 1.
     const EncoderConfig& edited() const { return edited_; }
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     struct AxisControls {
         QCheckBox* invert;

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "ui/dialog_keys.h"
 #include "ui/dialog_units.h"
 
 namespace zr8::ui {
@@ -65,6 +66,7 @@ MeridianFlipDialog::MeridianFlipDialog(int flipCase, QWidget* owner) : QDialog(o
         button(IdWithoutFlip, "Positioning without Meridian flip", 80, ChoiceWithoutFlip);
     button(IdCancelPositioning, "Cancel positioning", 100, ChoiceCancel);
     without->setEnabled(texts.withoutFlipAllowed);
+    clearDefaultButtons(this);
 }
 
 void MeridianFlipDialog::choose(int choice) {
@@ -74,8 +76,8 @@ void MeridianFlipDialog::choose(int choice) {
 
 void MeridianFlipDialog::keyPressEvent(QKeyEvent* event) {
     // Enter outside a button must not answer the question.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        qobject_cast<QPushButton*>(focusWidget()) == nullptr) {
+    if (isEnterKey(event)) {
+        clickFocusedButton(this);
         event->accept();
         return;
     }
