@@ -1,5 +1,6 @@
 #include "ui/dlg_main.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -31,6 +32,7 @@
 #include "ui/dialog_units.h"
 #include "ui/encoder_format_dialog.h"
 #include "ui/meridian_flip_dialog.h"
+#include "ui/window_manager_close.h"
 
 // Resources of a static library must be registered by name, outside any namespace.
 static void registerArrowBitmaps() { Q_INIT_RESOURCE(arrows); }
@@ -393,7 +395,9 @@ void DlgMain::showPositions(const EncoderPositions& p) {
 }
 
 void DlgMain::askMeridianFlip(int32_t flipCase) {
+    if (ending_) return;
     const int choice = runMeridianFlipDialog(this, flipCase);
+    if (ending_) return;  // closed unanswered with the program
     link_.meridianFlipChoice(static_cast<uint16_t>(choice));
 }
 
@@ -411,10 +415,31 @@ bool DlgMain::event(QEvent* event) {
     return QDialog::event(event);
 }
 
+// The window manager's close must end the program even while a secondary
+// dialog blocks this window, where the toolkit would drop it.
+bool DlgMain::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    if (isWindowManagerClose(eventType, message) && QApplication::activeModalWidget() != this) {
+        end();
+        return true;
+    }
+    return QDialog::nativeEvent(eventType, message, result);
+}
+
 // Closing is the only way out; nothing is sent to the link.
 void DlgMain::closeEvent(QCloseEvent* event) {
-    done(1);
+    end();
     event->accept();
+}
+
+void DlgMain::end() {
+    ending_ = true;
+    // Innermost first; each one's loop returns as the stack unwinds, then ours.
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        if (modal == this) break;
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+        if (modal->isVisible()) modal->hide();
+    }
+    done(1);
 }
 
 void DlgMain::keyPressEvent(QKeyEvent* event) {

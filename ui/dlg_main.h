@@ -120,10 +120,15 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Ends the dialog with 1 whatever is open over it: the secondary dialogs
+    // are closed unanswered and nothing is sent to the link.
+    void end();
+
     void buildControls();
     void buildAxisGroup(const char* title, int shift, int firstId);
     void fillPortList(int selectNumber);
@@ -154,6 +159,7 @@ private:
     LatchButton* trackOn_ = nullptr;
     LatchButton* trackOff_ = nullptr;
     int selectedPort_ = 0;  // catalogue number of the last device chosen in the list
+    bool ending_ = false;
 };
 
 }  // namespace zr8::ui

@@ -84,6 +84,10 @@ protected:
             return false;
         });
         model.setLink(&link);
+        open();
+    }
+    // A fresh main dialog in place of the last one.
+    void open() {
         dialog = std::make_unique<DlgMain>(link, model, ports);
         model.setCallback(dialog.get());
         model.setSink(dialog.get());
@@ -742,6 +746,53 @@ TEST_F(MainDialogTest, EscapeDoesNotCloseButTheCloseCommandDoes) {
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), 1);
     EXPECT_EQ(link.calls, Calls{});  // closing sends nothing
+}
+
+TEST_F(MainDialogTest, ClosingEndsTheSecondaryDialogsUnansweredAndSendsNothing) {
+    struct Case {
+        const char* name;
+        std::function<void()> open;  // returns once every dialog it opened has ended
+    };
+    const Case cases[] = {
+        {"format", [&] { click(DlgMain::IdEncoderFormat); }},
+        {"about", [&] { click(DlgMain::IdAbout); }},
+        {"flip", [&] {
+             model.onMeridianFlipQuery(3);
+             waitUntil([&] { return !dialog->isVisible(); });
+         }},
+        {"flip over format", [&] {
+             model.onMeridianFlipQuery(3);  // asked inside the format dialog's loop
+             click(DlgMain::IdEncoderFormat);
+         }},
+        {"message box", [&] {
+             get<QLineEdit>(DlgMain::IdRaOffset)->setText(QStringLiteral("12x"));
+             click(DlgMain::IdSetCalibration);
+         }},
+        {"other device", [&] {
+             auto* list = get<QComboBox>(DlgMain::IdPortList);
+             emit list->activated(list->count() - 1);
+         }},
+    };
+    for (const Case& c : cases) {
+        open();
+        connectAndConfigure();
+        link.calls.clear();
+        QStringList leftOpen;
+        onNextModal([&](QWidget*) {
+            dialog->close();  // the window's close command, from inside the secondary loop
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* open = qobject_cast<QDialog*>(w);
+                if (open == nullptr || !open->isVisible()) continue;
+                leftOpen << w->windowTitle();
+                open->reject();  // so that a failure does not hang the test
+            }
+        }, dialog.get());
+        c.open();
+        EXPECT_TRUE(leftOpen.isEmpty()) << c.name << ": left open " << leftOpen.join(", ").toStdString();
+        EXPECT_FALSE(dialog->isVisible()) << c.name;
+        EXPECT_EQ(dialog->result(), 1) << c.name;
+        EXPECT_EQ(link.calls, Calls{}) << c.name;
+    }
 }
 
 // ---- default buttons and Enter ----------------------------------------------
