@@ -18,7 +18,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -86,6 +88,10 @@ protected:
             return false;
         });
         model.setLink(&link);
+        open();
+    }
+    // A fresh main dialog in place of the last one.
+    void open() {
         dialog = std::make_unique<DlgMain>(link, model, ports);
         model.setCallback(&dialog->callback());
         model.setSink(dialog.get());
@@ -765,6 +771,127 @@ TEST_F(MainDialogTest, EscapeDoesNotCloseButTheCloseCommandDoes) {
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), 1);
     EXPECT_EQ(link.calls, Calls{});  // closing sends nothing
+}
+
+TEST_F(MainDialogTest, ClosingEndsTheSecondaryDialogsUnansweredAndSendsNothing) {
+    struct Case {
+        const char* name;
+        std::function<void()> open;  // returns once every dialog it opened has ended
+    };
+    const Case cases[] = {
+        {"format", [&] { click(DlgMain::IdEncoderFormat); }},
+        {"about", [&] { click(DlgMain::IdAbout); }},
+        {"flip", [&] {
+             model.onMeridianFlipQuery(3);
+             waitUntil([&] { return !dialog->isVisible(); });
+         }},
+        {"flip over format", [&] {
+             model.onMeridianFlipQuery(3);  // asked inside the format dialog's loop
+             click(DlgMain::IdEncoderFormat);
+         }},
+        {"message box", [&] {
+             get<QLineEdit>(DlgMain::IdRaOffset)->setText(QStringLiteral("12x"));
+             click(DlgMain::IdSetCalibration);
+         }},
+        {"other device", [&] {
+             auto* list = get<QComboBox>(DlgMain::IdPortList);
+             emit list->activated(list->count() - 1);
+         }},
+    };
+    for (const Case& c : cases) {
+        open();
+        connectAndConfigure();
+        link.calls.clear();
+        QStringList leftOpen;
+        onNextModal([&](QWidget*) {
+            dialog->close();  // the window's close command, from inside the secondary loop
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* open = qobject_cast<QDialog*>(w);
+                if (open == nullptr || !open->isVisible()) continue;
+                leftOpen << w->windowTitle();
+                open->reject();  // so that a failure does not hang the test
+            }
+        }, dialog.get());
+        c.open();
+        EXPECT_TRUE(leftOpen.isEmpty()) << c.name << ": left open " << leftOpen.join(", ").toStdString();
+        EXPECT_FALSE(dialog->isVisible()) << c.name;
+        EXPECT_EQ(dialog->result(), 1) << c.name;
+        EXPECT_EQ(link.calls, Calls{}) << c.name;
+    }
+}
+
+// ---- default buttons and Enter ----------------------------------------------
+
+// The push buttons of `w` that are, or would become on focus, default buttons.
+QStringList defaultButtons(QWidget* w) {
+    QStringList found;
+    for (QPushButton* b : w->findChildren<QPushButton*>()) {
+        if (b->isDefault() || b->autoDefault()) found << b->objectName();
+    }
+    return found;
+}
+
+TEST_F(MainDialogTest, NoDialogHasADefaultButton) {
+    connectAndConfigure();
+    EXPECT_EQ(defaultButtons(dialog.get()).join(" ").toStdString(), "");
+    std::map<std::string, QStringList> found;
+    auto record = [&](const char* name) {
+        onNextModal([&found, name](QWidget* w) {
+            found[name] = defaultButtons(w);
+            qobject_cast<QDialog*>(w)->reject();
+        }, dialog.get());
+    };
+    record("format");
+    click(DlgMain::IdEncoderFormat);
+    record("about");
+    click(DlgMain::IdAbout);
+    record("flip");
+    model.onMeridianFlipQuery(3);
+    ASSERT_TRUE(waitUntil([&] { return found.size() == 3; }));
+    for (const auto& [name, buttons] : found) EXPECT_EQ(buttons.join(" ").toStdString(), "") << name;
+}
+
+TEST_F(MainDialogTest, EnterClicksAFocusedButtonAndElsewhereFollowsEachDialog) {
+    connectAndConfigure();
+    struct Case {
+        const char* name;
+        const char* focus;  // object name of the control Enter is pressed in
+        std::function<void()> open;
+        std::string sent;  // how the one request sent begins; empty: none sent
+    };
+    const Case cases[] = {
+        {"main: Connect", "IDC_112", [] {}, "connect 1 9600"},
+        {"format: edit means Ok", "IDC_103", [&] { click(DlgMain::IdEncoderFormat); },
+         "setEncoderFormat "},
+        {"format: Cancel", "IDC_2", [&] { click(DlgMain::IdEncoderFormat); }, ""},
+        {"flip: without flip", "IDC_212", [&] {
+             model.onMeridianFlipQuery(3);
+             waitUntil([&] { return !link.calls.empty(); });
+         }, "meridianFlipChoice 1"},
+    };
+    for (const Case& c : cases) {
+        link.calls.clear();
+        auto press = [&c](QWidget* w) {
+            auto* target = w->findChild<QWidget*>(QString::fromLatin1(c.focus));
+            ASSERT_NE(target, nullptr) << c.name;
+            target->setFocus();
+            QTest::keyClick(target, Qt::Key_Return);
+            if (w->isVisible() && w->isModal()) qobject_cast<QDialog*>(w)->reject();
+        };
+        if (QString::fromLatin1(c.name).startsWith(QStringLiteral("main"))) {
+            QApplication::setActiveWindow(dialog.get());
+            press(dialog.get());
+        } else {
+            onNextModal(press, dialog.get());
+            c.open();
+        }
+        if (c.sent.empty()) {
+            EXPECT_EQ(link.calls, Calls{}) << c.name;
+        } else {
+            ASSERT_EQ(link.calls.size(), 1u) << c.name;
+            EXPECT_EQ(link.calls[0].rfind(c.sent, 0), 0u) << c.name << ": " << link.calls[0];
+        }
+    }
 }
 
 }  // namespace

@@ -26,6 +26,8 @@ bool click(DlgMain* d, int id);
 
 // Picks the built-in simulated controller in the port list, as the operator would.
 void chooseSimulator(DlgMain* d);
+// Connects to it and waits until the configuration is shown.
+void connectToSimulator(DlgMain* d);
 
 // Runs the program; `script` runs once its window is up, inside its loop.
 // The window is closed afterwards if the script left it open. Returns the

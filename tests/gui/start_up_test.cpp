@@ -56,18 +56,6 @@ void expectConsistentReadings(DlgMain* d) {
     }
 }
 
-bool connected(DlgMain* d) {
-    return text(d, DlgMain::IdStatusLine) == QStringLiteral("Connection established.") &&
-           enabled(d, DlgMain::IdReadEncoders);
-}
-
-void connectToSimulator(DlgMain* d) {
-    chooseSimulator(d);
-    ASSERT_TRUE(click(d, DlgMain::IdConnect));
-    ASSERT_TRUE(waitUntil([&] { return connected(d); }, 10000))
-        << text(d, DlgMain::IdStatusLine).toStdString();
-}
-
 TEST(StartUp, AListingMadeAheadFillsThePortList) {
     std::promise<std::vector<DetectedDevice>> listing;
     listing.set_value({{"/dev/ttyUSB9", "Made ahead"}});

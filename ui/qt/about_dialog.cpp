@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "ui/qt/dialog_keys.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/rules/dialog_texts.h"
 
@@ -66,9 +67,9 @@ AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner) {
             [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(rules::kMakerWebAddress))); });
 
     auto* exit = new QPushButton(QStringLiteral("Exit"), this);
-    exit->setDefault(true);
     placeControl(exit, du, IdExit, 10, 85, 60, 16);
     connect(exit, &QPushButton::clicked, this, [this] { done(1); });
+    clearDefaultButtons(this);
 }
 
 // Exit, Enter, Escape and the close command all end the box the same way.

@@ -1,6 +1,7 @@
 #include "ui/qt/dlg_main.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -21,9 +22,11 @@
 
 #include "app/app_model.h"
 #include "ui/qt/about_dialog.h"
+#include "ui/qt/dialog_keys.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/encoder_format_dialog.h"
 #include "ui/qt/meridian_flip_dialog.h"
+#include "ui/qt/window_manager_close.h"
 #include "ui/qt/widget_controls.h"
 #include "ui/rules/dialog_texts.h"
 #include "ui/rules/main_dialog_commands.h"
@@ -86,7 +89,10 @@ public:
         return runEncoderFormatDialog(&dialog, current);
     }
     std::optional<FlipChoice> runFlipDialog(int flipCase) override {
-        return runMeridianFlipDialog(&dialog, flipCase);
+        if (dialog.ending_) return std::nullopt;
+        const FlipChoice choice = runMeridianFlipDialog(&dialog, flipCase);
+        if (dialog.ending_) return std::nullopt;  // closed unanswered with the program
+        return choice;
     }
     void runAbout() override { runAboutDialog(&dialog); }
 
@@ -103,6 +109,7 @@ DlgMain::DlgMain(iZR6Control& link, AppModel& model, PortCatalogue& ports, QWidg
     setWindowTitle(QString::fromStdString(rules::mainDialogCaption()));
     setFont(dialogFont());
     buildControls();
+    clearDefaultButtons(this);
     // Every control that sends something hands its click to the rules.
     for (const rules::ControlCommand& command : rules::kControlCommands) {
         const int id = command.controlId;
@@ -283,26 +290,39 @@ bool DlgMain::event(QEvent* event) {
     return QDialog::event(event);
 }
 
+// The window manager's close must end the program even while a secondary
+// dialog blocks this window, where the toolkit would drop it.
+bool DlgMain::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    if (isWindowManagerClose(eventType, message) && QApplication::activeModalWidget() != this) {
+        end();
+        return true;
+    }
+    return QDialog::nativeEvent(eventType, message, result);
+}
+
 // Closing is the only way out; nothing is sent to the link.
 void DlgMain::closeEvent(QCloseEvent* event) {
-    done(1);
+    end();
     event->accept();
 }
 
+void DlgMain::end() {
+    ending_ = true;
+    // Innermost first; each one's loop returns as the stack unwinds, then ours.
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        if (modal == this) break;
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+        if (modal->isVisible()) modal->hide();
+    }
+    done(1);
+}
+
 void DlgMain::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Escape:
-            event->accept();  // no Cancel here: Escape does not close the window
-            return;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            // Enter outside a button does nothing; a focused button takes it itself.
-            if (qobject_cast<QPushButton*>(focusWidget()) == nullptr) {
-                event->accept();
-                return;
-            }
-            break;
-        default: break;
+    // Escape does not close the window; Enter outside a button does nothing.
+    if (event->key() == Qt::Key_Escape || isEnterKey(event)) {
+        if (isEnterKey(event)) clickFocusedButton(this);
+        event->accept();
+        return;
     }
     QDialog::keyPressEvent(event);
 }

@@ -60,11 +60,16 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     class View;  // what the rules see of this dialog, and the rules themselves
+
+    // Ends the dialog with 1 whatever is open over it: the secondary dialogs
+    // are closed unanswered and nothing is sent to the link.
+    void end();
 
     void buildControls();
     void buildAxisGroup(const char* title, int shift, int firstId);
@@ -74,6 +79,7 @@ private:
     AppModel& model_;
     PortListBox* portBox_ = nullptr;
     std::unique_ptr<View> view_;
+    bool ending_ = false;
 };
 
 }  // namespace zr8::ui

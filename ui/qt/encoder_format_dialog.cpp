@@ -2,9 +2,11 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "ui/qt/dialog_keys.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/rules/encoder_format_form.h"
 
@@ -23,11 +25,11 @@ EncoderFormatDialog::EncoderFormatDialog(const EncoderConfig& initial, QWidget* 
 
     auto* ok = new QPushButton(QStringLiteral("Ok"), this);
     placeControl(ok, du, IdOk, 10, 122, 60, 16);
-    ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &EncoderFormatDialog::onOk);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     placeControl(cancel, du, IdCancel, 80, 122, 60, 16);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    clearDefaultButtons(this);
 
     rules::showEncoderFormat(initial, controls_);
 }
@@ -46,6 +48,16 @@ void EncoderFormatDialog::buildAxis(const char* title, int left, int firstId) {
     placeControl(new QLineEdit(this), du, firstId + 3, left + 90, 55, 24, 12);
     placeControl(new QLineEdit(this), du, firstId + 4, left + 90, 70, 24, 12);
     placeControl(new QLineEdit(this), du, firstId + 5, left + 90, 85, 24, 12);
+}
+
+// Enter means Ok unless a button has the focus; Escape cancels.
+void EncoderFormatDialog::keyPressEvent(QKeyEvent* event) {
+    if (isEnterKey(event)) {
+        if (!clickFocusedButton(this)) onOk();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void EncoderFormatDialog::onOk() {

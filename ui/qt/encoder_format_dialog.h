@@ -24,6 +24,9 @@ public:
     // The format bytes the dialog ended with; set only after Ok.
     const std::optional<WireFormat>& result() const { return result_; }
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void buildAxis(const char* title, int left, int firstId);
     void onOk();

@@ -7,6 +7,7 @@
 
 #include <tuple>
 
+#include "ui/qt/dialog_keys.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/rules/meridian_flip_form.h"
 
@@ -38,6 +39,7 @@ MeridianFlipDialog::MeridianFlipDialog(int flipCase, QWidget* owner) : QDialog(o
         connect(b, &QPushButton::clicked, this, [this, id = id] { answer(id); });
     }
     rules::showFlipCase(flipCase, controls_);
+    clearDefaultButtons(this);
 }
 
 void MeridianFlipDialog::answer(int controlId) {
@@ -49,8 +51,8 @@ void MeridianFlipDialog::answer(int controlId) {
 
 void MeridianFlipDialog::keyPressEvent(QKeyEvent* event) {
     // Enter outside a button must not answer the question.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        qobject_cast<QPushButton*>(focusWidget()) == nullptr) {
+    if (isEnterKey(event)) {
+        clickFocusedButton(this);
         event->accept();
         return;
     }
