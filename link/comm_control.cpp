@@ -1,6 +1,8 @@
 #include "link/comm_control.h"
 
+#include <memory>
 #include <system_error>
+#include <utility>
 
 #include "link/link_engine.h"
 #include "link/request_message.h"
@@ -117,10 +119,11 @@ void copyText(char (&to)[N], const std::string& from) {
 bool CommControl::openPort(uint8_t portNumber, uint32_t baudRate, ConnectionInfo& connection) {
     PortEntry entry;
     std::string device;
+    std::shared_ptr<iByteStream> served;
     PortError error;
-    bool opened = ports_.resolve(portNumber, entry, device, error);
+    bool opened = ports_.resolve(portNumber, entry, device, served, error);
     if (opened) {
-        opened = line_.open(device, baudRate);
+        opened = served ? line_.open(std::move(served)) : line_.open(device, baudRate);
         error = line_.lastError();
     }
     const bool provided = entry.kind == PortKind::Provided;

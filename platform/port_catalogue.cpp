@@ -37,7 +37,20 @@ uint8_t PortCatalogue::assignLocked(PortKind kind, const std::string& path,
 uint8_t PortCatalogue::addProvided(const std::string& name, Starter starter) {
     std::lock_guard guard(lock_);
     const uint8_t number = assignLocked(PortKind::Provided, std::string(), name);
-    if (number != 0) slots_[number].starter = std::move(starter);
+    if (number != 0) {
+        slots_[number].starter = std::move(starter);
+        streamStarters_.erase(number);
+    }
+    return number;
+}
+
+uint8_t PortCatalogue::addProvidedStream(const std::string& name, StreamStarter starter) {
+    std::lock_guard guard(lock_);
+    const uint8_t number = assignLocked(PortKind::Provided, std::string(), name);
+    if (number != 0) {
+        slots_[number].starter = nullptr;
+        streamStarters_[number] = std::move(starter);
+    }
     return number;
 }
 
@@ -80,8 +93,23 @@ std::vector<PortEntry> PortCatalogue::entries() const {
 
 bool PortCatalogue::resolve(uint8_t number, PortEntry& entry, std::string& devicePath,
                             PortError& error) const {
+    std::shared_ptr<iByteStream> stream;
+    if (!resolve(number, entry, devicePath, stream, error)) return false;
+    if (!stream) return true;
+    stream->close();  // a caller that opens devices only cannot take it
+    error.code = PortErrorCode::Other;
+    error.device = entry.description;
+    error.systemMessage = "It is served inside the program, not as a device";
+    return false;
+}
+
+bool PortCatalogue::resolve(uint8_t number, PortEntry& entry, std::string& devicePath,
+                            std::shared_ptr<iByteStream>& stream, PortError& error) const {
     error = PortError{};
+    stream.reset();
+    devicePath.clear();
     Starter starter;
+    StreamStarter streamStarter;
     {
         std::lock_guard guard(lock_);
         const auto found = slots_.find(number);
@@ -98,9 +126,18 @@ bool PortCatalogue::resolve(uint8_t number, PortEntry& entry, std::string& devic
             return true;
         }
         starter = slot.starter;
+        if (const auto served = streamStarters_.find(number); served != streamStarters_.end()) {
+            streamStarter = served->second;
+        }
     }
     std::string reason;
-    if (starter && starter(devicePath, reason) && !devicePath.empty()) return true;
+    if (streamStarter) {
+        stream = streamStarter(reason);
+        if (stream) return true;
+    } else if (starter && starter(devicePath, reason) && !devicePath.empty()) {
+        return true;
+    }
+    devicePath.clear();
     error.code = PortErrorCode::Other;
     error.device = entry.description;
     error.systemMessage = reason.empty() ? std::string("It could not be started") : reason;

@@ -13,14 +13,20 @@
 // Threads: every operation may be called from any thread. The front end
 // lists and adds; the link's worker resolves numbers. A provided entry's
 // starter runs on the caller of resolve(), without the lock held.
+//
+// A provided entry gives either a device to open (a pseudo-terminal that a
+// stand-in serves) or, where the system has none, a stream that serves the
+// line inside this process.
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/byte_stream.h"
 #include "platform/device_scan.h"
 #include "platform/port_error.h"
 
@@ -43,6 +49,8 @@ public:
     // Makes (or finds made) a provided entry's device and gives the path to
     // open, or false and a reason.
     using Starter = std::function<bool(std::string& devicePath, std::string& error)>;
+    // Gives an open stream to use as the line, or null and a reason.
+    using StreamStarter = std::function<std::shared_ptr<iByteStream>(std::string& error)>;
     using DeviceScanner = std::function<std::vector<DetectedDevice>()>;
 
     // Scans once at construction.
@@ -52,6 +60,8 @@ public:
     // number. Adding the same name again replaces the starter and keeps the
     // number.
     uint8_t addProvided(const std::string& name, Starter starter);
+    // The same for an entry served in this process.
+    uint8_t addProvidedStream(const std::string& name, StreamStarter starter);
 
     // Scans the system's devices again.
     void refresh();
@@ -66,8 +76,11 @@ public:
     // The entry `number` stands for and the device to open; for a provided
     // entry this runs its starter. False, with `error` filled, when there is
     // none.
+    bool resolve(uint8_t number, PortEntry& entry, std::string& devicePath, PortError& error) const;
+    // The same, where a provided entry may give a stream instead of a
+    // device: then `stream` is set and `devicePath` empty.
     bool resolve(uint8_t number, PortEntry& entry, std::string& devicePath,
-                 PortError& error) const;
+                 std::shared_ptr<iByteStream>& stream, PortError& error) const;
 
 private:
     struct Slot {
@@ -83,6 +96,7 @@ private:
     DeviceScanner scanner_;
     mutable std::mutex lock_;
     std::map<uint8_t, Slot> slots_;
+    std::map<uint8_t, StreamStarter> streamStarters_;
 };
 
 }  // namespace zr8

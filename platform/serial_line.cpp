@@ -10,8 +10,21 @@ bool SerialLine::open(const std::string& device, uint32_t baudRate) {
     return port_.open(device.c_str(), baudRate, lastError_);
 }
 
+bool SerialLine::open(std::shared_ptr<iByteStream> stream) {
+    close();
+    lastError_ = PortError{};
+    if (!stream || !stream->isOpen()) {
+        lastError_.code = PortErrorCode::Other;
+        lastError_.systemMessage = "The line could not be started";
+        return false;
+    }
+    provided_ = std::move(stream);
+    stream_ = provided_.get();
+    return true;
+}
+
 bool SerialLine::startReader(uint32_t tag) {
-    if (!port_.isOpen() || !readerStop_.valid()) return false;
+    if (!stream_->isOpen() || !readerStop_.valid()) return false;
     stopReader();  // one that ended by itself and was never awaited
     readerStop_.reset();
     try {
@@ -24,7 +37,7 @@ bool SerialLine::startReader(uint32_t tag) {
 
 bool SerialLine::write(const uint8_t* bytes, size_t count, int timeoutMs,
                        const WaitableEvent* giveUp) {
-    return port_.write(bytes, count, timeoutMs, giveUp);
+    return stream_->write(bytes, count, timeoutMs, giveUp);
 }
 
 void SerialLine::stopReader() {
@@ -35,20 +48,22 @@ void SerialLine::stopReader() {
 void SerialLine::close() {
     // The reader goes before the handle does.
     stopReader();
-    port_.close();
+    stream_->close();
+    stream_ = &port_;
+    provided_.reset();
 }
 
 void SerialLine::readerLoop(uint32_t tag) {
     uint8_t buffer[kReadSlice];
     for (;;) {
         size_t received = 0;
-        switch (port_.readSome(buffer, sizeof buffer, received, readerStop_)) {
-            case SerialPort::ReadOutcome::Data:
+        switch (stream_->readSome(buffer, sizeof buffer, received, readerStop_)) {
+            case iByteStream::ReadOutcome::Data:
                 receiver_.onReceived(buffer, received, tag, readerStop_);
                 break;
-            case SerialPort::ReadOutcome::Stopped:
+            case iByteStream::ReadOutcome::Stopped:
                 return;
-            case SerialPort::ReadOutcome::Lost:
+            case iByteStream::ReadOutcome::Lost:
                 receiver_.onLost(tag, readerStop_);
                 return;
         }

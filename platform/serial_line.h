@@ -1,8 +1,8 @@
 #pragma once
-// One link's serial line: the port, the thread that reads it, and why the
-// last opening failed. The reader hands every received byte to a receiver
-// and says once when the device has gone away (unplugged, hung up); it never
-// spins on a dead device.
+// One link's serial line: the port (or a stream that serves the line inside
+// this process), the thread that reads it, and why the last opening failed. The reader hands every
+// received byte to a receiver and says once when the device has gone away (unplugged, hung up); it
+// never spins on a dead device.
 //
 // Threads: open, write, startReader and close on one thread (the link's
 // worker, or teardown once the worker has ended). The receiver is called on
@@ -12,9 +12,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 
+#include "platform/byte_stream.h"
 #include "platform/port_error.h"
 #include "platform/serial_port.h"
 #include "platform/waitable_event.h"
@@ -47,8 +49,11 @@ public:
     // Opens `device` for this program alone, raw 8N1 at `baudRate`. On
     // failure lastError() says why and what the operator can do.
     bool open(const std::string& device, uint32_t baudRate);
+    // Takes an open stream as the line instead of a device; false (with
+    // lastError() filled) when it is not open.
+    bool open(std::shared_ptr<iByteStream> stream);
     const PortError& lastError() const { return lastError_; }
-    bool isOpen() const { return port_.isOpen(); }
+    bool isOpen() const { return stream_->isOpen(); }
 
     // Starts reading the open port; false when no thread could be made.
     bool startReader(uint32_t tag);
@@ -67,6 +72,8 @@ private:
 
     iLineReceiver& receiver_;
     SerialPort port_;
+    std::shared_ptr<iByteStream> provided_;
+    iByteStream* stream_ = &port_;  // port_ or provided_
     WaitableEvent readerStop_;
     std::thread reader_;
     PortError lastError_;

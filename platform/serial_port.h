@@ -10,13 +10,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/byte_stream.h"
 #include "platform/native_handle.h"
 #include "platform/port_error.h"
 #include "platform/waitable_event.h"
 
 namespace zr8 {
 
-class SerialPort {
+class SerialPort final : public iByteStream {
 public:
     SerialPort() = default;
     ~SerialPort();
@@ -29,25 +30,23 @@ public:
     bool open(const char* device, uint32_t baudRate, PortError& error);
 
     // Discards unsent and unread bytes and closes. Safe when closed.
-    void close();
+    void close() override;
 
-    bool isOpen() const { return handle_ != kNoHandle; }
+    bool isOpen() const override { return handle_ != kNoHandle; }
 
     // Writes all bytes, waiting at most `timeoutMs` for the driver to take
     // them; true when it took them all in time. Bytes not taken by then are
     // dropped, nothing stays pending after the call. The wait also ends when
     // `giveUp` (if given) is set, so a stalled device cannot hold up a close.
     bool write(const uint8_t* bytes, size_t count, int timeoutMs,
-               const WaitableEvent* giveUp = nullptr);
-
-    enum class ReadOutcome { Data, Stopped, Lost };
+               const WaitableEvent* giveUp = nullptr) override;
 
     // Waits for received bytes or for `stop`. Data: `received` holds 1..capacity
     // bytes. Lost: the device went away (unplugged, hung up); it will not come
     // back on this handle. `stop` is checked before every read, so a stream of
     // data cannot keep the reader from stopping.
     ReadOutcome readSome(uint8_t* buffer, size_t capacity, size_t& received,
-                         const WaitableEvent& stop);
+                         const WaitableEvent& stop) override;
 
 private:
     NativeHandle handle_ = kNoHandle;

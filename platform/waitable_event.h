@@ -32,4 +32,9 @@ private:
     NativeHandle handle_ = kNoHandle;
 };
 
+// Waits up to `milliseconds` (negative: without limit) for either event: 0
+// when `first` is set (it wins when both are), 1 for `second`, -1 when
+// neither was set in time.
+int waitForEither(const WaitableEvent& first, const WaitableEvent& second, int milliseconds);
+
 }  // namespace zr8

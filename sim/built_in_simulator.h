@@ -1,17 +1,20 @@
 #pragma once
 // The simulated controller a front end offers beside the real ports, so the
-// whole program can be tried without a ZR8. It starts on first use and then
-// serves every later connection until the object goes.
+// whole program can be tried without a ZR8. It starts on the first connect
+// to it and then serves every later connection until the object goes. Where
+// the system has pseudo-terminals it serves one (the catalogue opens it like
+// any device); elsewhere it serves the line inside the process.
 //
-// Threads: start() may be called from any thread (the link's worker does).
+// Threads: offerIn on the owner's thread; the catalogue starts it on the
+// link's worker.
 
 #include <memory>
-#include <mutex>
-#include <string>
+
+namespace zr8 {
+class PortCatalogue;
+}
 
 namespace zr8::sim {
-
-class PtyServer;
 
 // The name under which front ends list it.
 inline constexpr const char* kBuiltInSimulatorName = "Simulated ZR8 (built in)";
@@ -23,13 +26,13 @@ public:
     BuiltInSimulator(const BuiltInSimulator&) = delete;
     BuiltInSimulator& operator=(const BuiltInSimulator&) = delete;
 
-    // Starts the simulator if needed and gives the device to open, or false
-    // and the reason.
-    bool start(std::string& devicePath, std::string& error);
+    // Lists the simulator in `ports` under kBuiltInSimulatorName. This
+    // object must outlive every link that may connect to it.
+    void offerIn(PortCatalogue& ports);
 
 private:
-    std::mutex lock_;
-    std::unique_ptr<PtyServer> server_;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace zr8::sim

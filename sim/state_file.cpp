@@ -5,7 +5,8 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
+
+#include "sim/file_sync.h"
 
 namespace zr8::sim {
 
@@ -191,7 +192,7 @@ bool saveState(const std::string& path, const ControllerSettings& settings, std:
     if (ok) {
         ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
         ok = std::fflush(f) == 0 && ok;
-        ok = ::fsync(fileno(f)) == 0 && ok;
+        ok = syncToDisk(f) && ok;
         ok = std::fclose(f) == 0 && ok;
     }
     if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;

@@ -48,4 +48,19 @@ bool WaitableEvent::wait(int milliseconds) const {
     }
 }
 
+int waitForEither(const WaitableEvent& first, const WaitableEvent& second, int milliseconds) {
+    if (!first.valid() || !second.valid()) return -1;
+    pollfd entries[2] = {{static_cast<int>(first.nativeHandle()), POLLIN, 0},
+                         {static_cast<int>(second.nativeHandle()), POLLIN, 0}};
+    for (;;) {
+        const int ready = ::poll(entries, 2, milliseconds < 0 ? -1 : milliseconds);
+        if (ready > 0) {
+            if ((entries[0].revents & POLLIN) != 0) return 0;
+            if ((entries[1].revents & POLLIN) != 0) return 1;
+            return -1;
+        }
+        if (ready == 0 || errno != EINTR) return -1;
+    }
+}
+
 }  // namespace zr8

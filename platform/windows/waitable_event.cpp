@@ -26,4 +26,16 @@ bool WaitableEvent::wait(int milliseconds) const {
     return ::WaitForSingleObject(toHandle(handle_), timeout) == WAIT_OBJECT_0;
 }
 
+int waitForEither(const WaitableEvent& first, const WaitableEvent& second, int milliseconds) {
+    if (!first.valid() || !second.valid()) return -1;
+    const HANDLE waits[2] = {toHandle(first.nativeHandle()), toHandle(second.nativeHandle())};
+    const DWORD timeout = milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds);
+    // Windows refuses a wait set holding the same handle twice.
+    const DWORD count = waits[0] == waits[1] ? 1 : 2;
+    const DWORD woke = ::WaitForMultipleObjects(count, waits, FALSE, timeout);
+    if (woke == WAIT_OBJECT_0) return 0;
+    if (woke == WAIT_OBJECT_0 + 1) return 1;
+    return -1;
+}
+
 }  // namespace zr8

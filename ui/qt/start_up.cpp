@@ -33,10 +33,7 @@ int runProgram(DeviceListing firstListing) {
         if (first->valid()) return first->get();
         return scanSerialDevices();
     });
-    ports.addProvided(sim::kBuiltInSimulatorName,
-                      [&simulator](std::string& devicePath, std::string& error) {
-                          return simulator.start(devicePath, error);
-                      });
+    simulator.offerIn(ports);
 
     auto heartbeat = std::make_unique<HeartBeat>();
     auto model = std::make_unique<AppModel>();

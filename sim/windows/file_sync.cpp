@@ -1,0 +1,9 @@
+#include "sim/file_sync.h"
+
+#include <io.h>
+
+namespace zr8::sim {
+
+bool syncToDisk(std::FILE* file) { return ::_commit(::_fileno(file)) == 0; }
+
+}  // namespace zr8::sim
