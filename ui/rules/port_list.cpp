@@ -52,11 +52,12 @@ bool PortList::select(int row) {
     return false;
 }
 
-bool PortList::enterPath(std::optional<std::string_view> typed, std::string& message) {
+bool PortList::enterPath(std::optional<std::string_view> typed, std::string& message,
+                         std::string_view start) {
     bool added = true;
     if (typed) {
         const std::string_view path = trimmed(*typed);
-        if (!path.empty() && path != kDevicePathStart) {
+        if (!path.empty() && path != start) {
             const uint8_t number = ports_.addDevicePath(std::string(path));
             if (number != 0) {
                 chosen_ = number;

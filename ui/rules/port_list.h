@@ -26,6 +26,9 @@ inline constexpr const char* kDevicePathTitle = "Other device";
 inline constexpr const char* kDevicePathPrompt =
     "Path of the serial device (for example /dev/ttyUSB0):";
 inline constexpr const char* kDevicePathStart = "/dev/";
+// The same prompt where ports have names rather than paths (Windows).
+inline constexpr const char* kPortNamePrompt = "Name of the serial port (for example COM7):";
+inline constexpr const char* kPortNameStart = "COM";
 inline constexpr const char* kPortListFull = "No more devices can be added to the list.";
 
 class PortList {
@@ -51,9 +54,11 @@ public:
     bool select(int row);
 
     // The path typed at the prompt, or nothing when it was cancelled. A
-    // path joins the list and becomes the choice; otherwise the previous
-    // choice stays. False, with `message`, when the list has no room.
-    bool enterPath(std::optional<std::string_view> typed, std::string& message);
+    // path joins the list and becomes the choice; otherwise (nothing typed
+    // beyond the prompt's `start`) the previous choice stays. False, with
+    // `message`, when the list has no room.
+    bool enterPath(std::optional<std::string_view> typed, std::string& message,
+                   std::string_view start = kDevicePathStart);
 
 private:
     void rebuild();
