@@ -90,7 +90,18 @@ void forgetDialogActions() {
     timer = 0;
 }
 
-std::string text(HWND dialog, int id) { return win32::windowText(::GetDlgItem(dialog, id)); }
+// WM_GETTEXT itself: GetWindowText of another process's control gives its
+// creation text, not what it shows.
+std::string text(HWND dialog, int id) {
+    HWND control = ::GetDlgItem(dialog, id);
+    if (control == nullptr) return {};
+    const auto length = ::SendMessageW(control, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
+    const auto got =
+        ::SendMessageW(control, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+    buffer.resize(static_cast<size_t>(got));
+    return win32::utf8(buffer);
+}
 
 void setText(HWND dialog, int id, const std::string& text) {
     ::SetDlgItemTextW(dialog, id, win32::wide(text).c_str());

@@ -1,0 +1,64 @@
+; The Windows installer, built with NSIS (makensis) by the build:
+;   makensis -DVERSION=1.1.0 -DPROGRAM=zr8-setup.exe -DREADME=README.txt
+;            -DICON=zr8-setup.ico -DOUTFILE=Setup.exe zr8-setup.nsi
+; A 64-bit installer: NSIS's default 32-bit one would put a 64-bit program
+; among the 32-bit ones. "/S" installs and "Uninstall.exe /S" removes
+; without asking.
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+
+!define PRODUCT "ZR8 Encoder setup"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\zr8-setup"
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+Icon "${ICON}"
+UninstallIcon "${ICON}"
+InstallDir "$PROGRAMFILES64\zr8-setup"
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+RequestExecutionLevel admin
+ShowInstDetails show
+
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey "ProductName" "${PRODUCT}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "FileDescription" "${PRODUCT} installer"
+VIAddVersionKey "CompanyName" "zr8-setup developers"
+VIAddVersionKey "LegalCopyright" "Free software by the zr8-setup developers"
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Section "Install"
+  SetShellVarContext all
+  SetRegView 64
+  SetOutPath "$INSTDIR"
+  File "/oname=zr8-setup.exe" "${PROGRAM}"
+  File "/oname=README.txt" "${README}"
+  WriteUninstaller "$INSTDIR\Uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\zr8-setup.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "zr8-setup developers"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\zr8-setup.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+  SetShellVarContext all
+  SetRegView 64
+  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  Delete "$INSTDIR\zr8-setup.exe"
+  Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\Uninstall.exe"
+  RMDir "$INSTDIR"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd
