@@ -3,10 +3,14 @@
 // window, the time to exit and the peak resident memory, and their ratios.
 //
 //   startup_bench [--runs N] [--platform offscreen|xcb|...]
+//   startup_bench [--runs N] --wine PREFIX-DIR ZR8-SETUP.EXE EMPTY-DIALOG.EXE
 //
 // The platform goes to the children as QT_QPA_PLATFORM (default offscreen);
-// for xcb run the driver under xvfb-run. One discarded warm-up run each
-// comes first, so both start from a warm page cache.
+// for xcb run the driver under xvfb-run. With --wine the two Windows
+// programs run under Wine in that prefix (scripts/wine-run, which becomes
+// the program itself); its server is started first and kept running, so
+// it is not counted. One discarded warm-up run each comes first, so both
+// start from a warm page cache.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -41,7 +45,7 @@ double msSince(Clock::time_point start) {
 
 // One start: fork, exec with the child's stdout on a pipe, note when
 // "shown" arrives and when the child is gone; its peak RSS from wait4.
-Run startOnce(const char* path) {
+Run startOnce(const std::vector<std::string>& command) {
     Run run;
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return run;
@@ -54,7 +58,10 @@ Run startOnce(const char* path) {
     }
     if (child == 0) {
         dup2(out[1], STDOUT_FILENO);
-        execl(path, path, static_cast<char*>(nullptr));
+        std::vector<char*> argv;
+        for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
         _exit(127);
     }
     close(out[1]);
@@ -75,7 +82,10 @@ Run startOnce(const char* path) {
         const ssize_t n = read(out[0], buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;  // the child closed its stdout: it is ending
-        text.append(buffer, static_cast<size_t>(n));
+        // A Windows program's text-mode output ends its lines with "\r\n".
+        for (ssize_t i = 0; i < n; ++i) {
+            if (buffer[i] != '\r') text.push_back(buffer[i]);
+        }
         if (!shown && text.find("shown\n") != std::string::npos) {
             shown = true;
             run.shownMs = msSince(start);
@@ -118,16 +128,27 @@ Summary summarise(const std::vector<Run>& runs) {
 int main(int argc, char* argv[]) {
     int runs = 21;
     std::string platform = "offscreen";
-    const char* program = ZR8_SETUP_PATH;
-    const char* baseline = ZR8_EMPTY_DIALOG_PATH;
+    std::vector<std::string> commands[2] = {{ZR8_SETUP_PATH}, {ZR8_EMPTY_DIALOG_PATH}};
+    const char* names[2] = {"zr8-setup", "empty QDialog"};
+    double shownGoal = 1.5;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--runs" && i + 1 < argc) {
             runs = std::atoi(argv[++i]);
         } else if (arg == "--platform" && i + 1 < argc) {
             platform = argv[++i];
+        } else if (arg == "--wine" && i + 3 < argc) {
+            const std::string prefix = argv[++i];
+            for (auto& command : commands) command = {ZR8_WINE_RUN, prefix, argv[++i]};
+            names[0] = "zr8-setup.exe";
+            names[1] = "empty dialog";
+            platform = "wine";
+            shownGoal = 1.3;
         } else {
-            std::fprintf(stderr, "usage: %s [--runs N] [--platform offscreen|xcb]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--runs N] [--platform offscreen|xcb]\n"
+                         "       %s [--runs N] --wine PREFIX ZR8-SETUP.EXE EMPTY-DIALOG.EXE\n",
+                         argv[0], argv[0]);
             return 2;
         }
     }
@@ -138,12 +159,10 @@ int main(int argc, char* argv[]) {
     setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
     setenv("ZR8_EXIT_WHEN_SHOWN", "1", 1);
 
-    const char* paths[2] = {program, baseline};
-    const char* names[2] = {"zr8-setup", "empty QDialog"};
-    for (const char* path : paths) {
-        if (!startOnce(path).ok) {
-            std::fprintf(stderr, "%s did not start, show its window and exit 0 (platform %s)\n", path,
-                         platform.c_str());
+    for (int k = 0; k < 2; ++k) {
+        if (!startOnce(commands[k]).ok) {
+            std::fprintf(stderr, "%s did not start, show its window and exit 0 (platform %s)\n",
+                         commands[k].back().c_str(), platform.c_str());
             return 1;
         }
     }
@@ -151,7 +170,7 @@ int main(int argc, char* argv[]) {
     for (int i = 0; i < runs; ++i) {
         for (int k = 0; k < 2; ++k) {
             const int which = (i + k) % 2;  // alternate which one goes first
-            const Run r = startOnce(paths[which]);
+            const Run r = startOnce(commands[which]);
             if (!r.ok) {
                 std::fprintf(stderr, "%s failed in run %d\n", names[which], i + 1);
                 return 1;
@@ -168,7 +187,7 @@ int main(int argc, char* argv[]) {
     const double exitRatio = s[0].exitMs / s[1].exitMs;
     const double peakRatio = s[0].peakMiB / s[1].peakMiB;
     std::printf("%-14s %13.2fx %13.2fx %13.2fx\n", "ratio", shownRatio, exitRatio, peakRatio);
-    std::printf("goal: shown <= 1.5x: %s; peak memory <= 1.3x: %s\n", shownRatio <= 1.5 ? "met" : "NOT met",
-                peakRatio <= 1.3 ? "met" : "NOT met");
+    std::printf("goal: shown <= %.1fx: %s; peak memory <= 1.3x: %s\n", shownGoal,
+                shownRatio <= shownGoal ? "met" : "NOT met", peakRatio <= 1.3 ? "met" : "NOT met");
     return 0;
 }

@@ -1,7 +1,5 @@
 #include "ui/win32/about_dialog.h"
 
-#include <shellapi.h>
-
 #include <string>
 
 #include "resources/windows/resource_ids.h"
@@ -15,9 +13,18 @@ namespace {
 
 using namespace rules::about_ids;
 
+// The shell and what it brings along are loaded on the first click, not at
+// start: nothing else in the program needs them.
 void openWithShell(HWND owner, const wchar_t* address) {
+    using ShellExecute = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+    static const auto shellExecute = [] {
+        HMODULE shell = ::LoadLibraryW(L"shell32.dll");
+        FARPROC found = shell != nullptr ? ::GetProcAddress(shell, "ShellExecuteW") : nullptr;
+        return reinterpret_cast<ShellExecute>(reinterpret_cast<void (*)()>(found));
+    }();
     // Nothing is reported when no browser can be started.
-    ::ShellExecuteW(owner, nullptr, address, nullptr, nullptr, SW_SHOWNORMAL);
+    if (shellExecute != nullptr)
+        shellExecute(owner, nullptr, address, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 AddressOpener addressOpener = openWithShell;

@@ -2,9 +2,6 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 
 #include "app/app_model.h"
@@ -13,25 +10,9 @@
 #include "platform/port_catalogue.h"
 #include "sim/built_in_simulator.h"
 #include "ui/win32/dlg_main.h"
+#include "ui/win32/shown_probe.h"
 
 namespace zr8::win32 {
-
-namespace {
-
-// bench/startup: with ZR8_EXIT_WHEN_SHOWN=1 the program says "shown" on its
-// standard output once its window is up, then closes it as the operator
-// would. Nothing changes without it.
-void installShownProbeIfAsked(DlgMain& dialog) {
-    const char* flag = std::getenv("ZR8_EXIT_WHEN_SHOWN");
-    if (flag == nullptr || std::strcmp(flag, "1") != 0) return;
-    dialog.onFirstShown([&dialog] {
-        std::fputs("shown\n", stdout);
-        std::fflush(stdout);
-        ::PostMessageW(dialog.window(), WM_CLOSE, 0, 0);
-    });
-}
-
-}  // namespace
 
 int runProgram(HINSTANCE instance) {
     INITCOMMONCONTROLSEX controls{};
@@ -57,7 +38,9 @@ int runProgram(HINSTANCE instance) {
     auto dialog = std::make_unique<DlgMain>(instance, *link, *model, ports);
     model->setCallback(&dialog->callback());
     model->setSink(dialog.get());
-    installShownProbeIfAsked(*dialog);
+    if (shownProbeAsked()) {
+        dialog->onFirstShown([&dialog] { reportShown(dialog->window()); });
+    }
     // Every receiver is in place before the first tick and the first notification.
     heartbeat->start();
 
