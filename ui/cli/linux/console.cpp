@@ -1,0 +1,57 @@
+// Signals are taken by sigwait on a thread of the watch's own, never by a
+// handler, so nothing runs in signal context and every other thread keeps
+// them blocked.
+#include "ui/cli/console.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+namespace zr8::cli {
+
+namespace {
+// Sent by the watch to itself to end its thread.
+constexpr int kQuitSignal = SIGUSR1;
+}  // namespace
+
+bool outputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
+struct InterruptWatch::Impl {
+    std::function<void()> onInterrupt;
+    sigset_t signals{};
+    std::atomic<bool> quitting{false};
+    std::thread thread;
+
+    void run() {
+        for (;;) {
+            int signal = 0;
+            if (::sigwait(&signals, &signal) != 0) continue;
+            if (signal == kQuitSignal) {
+                if (quitting.load()) return;
+                continue;
+            }
+            onInterrupt();
+        }
+    }
+};
+
+InterruptWatch::InterruptWatch(std::function<void()> onInterrupt)
+    : impl_(std::make_unique<Impl>()) {
+    impl_->onInterrupt = std::move(onInterrupt);
+    sigemptyset(&impl_->signals);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, kQuitSignal}) sigaddset(&impl_->signals, signal);
+    ::pthread_sigmask(SIG_BLOCK, &impl_->signals, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+    impl_->thread = std::thread([impl = impl_.get()] { impl->run(); });
+}
+
+InterruptWatch::~InterruptWatch() {
+    impl_->quitting = true;
+    ::pthread_kill(impl_->thread.native_handle(), kQuitSignal);
+    impl_->thread.join();
+}
+
+}  // namespace zr8::cli
