@@ -63,7 +63,6 @@ private:
 
 struct Run {
     const Invocation& inv;
-    LinkEvents& events;
     Output out;
 };
 
@@ -134,14 +133,18 @@ int withController(const Run& run, const Body& body) {
     const uint8_t number = choosePort(ports, run.inv.port, error);
     if (number == 0) return refuse(run, error);
 
+    // The link's reports, and the operator's interrupt from here on, which
+    // every wait heeds.
+    LinkEvents events;
+    InterruptWatch interrupts([&events] { events.interrupt(); });
     int code;
     {
-        ControllerSession session(run.events, ports, timeoutOf(run.inv));
+        ControllerSession session(events, ports, timeoutOf(run.inv));
         const Result connected = session.connect(number, run.inv.baudRate);
         code = connected ? body(session) : reportFailure(run, connected, session.connection());
         session.close();
     }
-    if (code != kExitInterrupted && run.events.interrupted()) {
+    if (code != kExitInterrupted && events.interrupted()) {
         std::cerr << "zr8ctl: interrupted; the link is shut down\n";
         code = kExitInterrupted;
     }
@@ -521,8 +524,8 @@ int restore(const Run& run) {
 
 }  // namespace
 
-int runCommand(const Invocation& inv, LinkEvents& events) {
-    const Run run{inv, events, Output(inv.json)};
+int runCommand(const Invocation& inv) {
+    const Run run{inv, Output(inv.json)};
     switch (inv.command) {
     case Command::Ports:
         return ports(run);

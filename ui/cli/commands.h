@@ -5,7 +5,6 @@
 // 3 diff found differences, 130 interrupted.
 
 #include "ui/cli/invocation.h"
-#include "ui/cli/link_events.h"
 
 namespace zr8::cli {
 
@@ -15,7 +14,9 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitDifferent = 3;
 inline constexpr int kExitInterrupted = 130;
 
-// `events` receives the link's reports and the operator's interrupt.
-int runCommand(const Invocation& invocation, LinkEvents& events);
+// Ctrl-C is taken over while the link runs (it is then shut down cleanly);
+// before that nothing needs taking down and the interrupt ends the program
+// as usual. Call on the main thread before any other thread exists.
+int runCommand(const Invocation& invocation);
 
 }  // namespace zr8::cli

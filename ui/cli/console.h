@@ -20,7 +20,7 @@ bool outputIsTerminal();
 // Make it before any other thread exists (the link, the heartbeat, the
 // simulator): threads inherit the signal mask of the thread that starts
 // them. `onInterrupt` must outlive the watch; once the watch is destroyed it
-// is not called again.
+// is not called again, and the signals are as they were before it.
 class InterruptWatch {
 public:
     explicit InterruptWatch(std::function<void()> onInterrupt);

@@ -2,15 +2,10 @@
 // mount computer, on the same link as the dialog program.
 
 #include "ui/cli/commands.h"
-#include "ui/cli/console.h"
 #include "ui/cli/invocation.h"
-#include "ui/cli/link_events.h"
 
 int main(int argc, char* argv[]) {
     zr8::cli::Invocation invocation;
     if (const int code = zr8::cli::readCommandLine(argc, argv, invocation); code >= 0) return code;
-    // Before the link's threads, which must not take the interrupt themselves.
-    zr8::cli::LinkEvents events;
-    zr8::cli::InterruptWatch interrupts([&events] { events.interrupt(); });
-    return zr8::cli::runCommand(invocation, events);
+    return zr8::cli::runCommand(invocation);
 }

@@ -22,6 +22,8 @@ bool outputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 struct InterruptWatch::Impl {
     std::function<void()> onInterrupt;
     sigset_t signals{};
+    sigset_t previousMask{};
+    struct sigaction previousPipe {};
     std::atomic<bool> quitting{false};
     std::thread thread;
 
@@ -43,8 +45,10 @@ InterruptWatch::InterruptWatch(std::function<void()> onInterrupt)
     impl_->onInterrupt = std::move(onInterrupt);
     sigemptyset(&impl_->signals);
     for (int signal : {SIGINT, SIGTERM, SIGHUP, kQuitSignal}) sigaddset(&impl_->signals, signal);
-    ::pthread_sigmask(SIG_BLOCK, &impl_->signals, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
+    ::pthread_sigmask(SIG_BLOCK, &impl_->signals, &impl_->previousMask);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &ignore, &impl_->previousPipe);
     impl_->thread = std::thread([impl = impl_.get()] { impl->run(); });
 }
 
@@ -52,6 +56,10 @@ InterruptWatch::~InterruptWatch() {
     impl_->quitting = true;
     ::pthread_kill(impl_->thread.native_handle(), kQuitSignal);
     impl_->thread.join();
+    ::sigaction(SIGPIPE, &impl_->previousPipe, nullptr);
+    // A signal that came after the thread ended stays pending: taken as the
+    // system would take it once the mask is lifted.
+    ::pthread_sigmask(SIG_SETMASK, &impl_->previousMask, nullptr);
 }
 
 }  // namespace zr8::cli
