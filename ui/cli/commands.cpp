@@ -6,6 +6,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/sky_time.h"
 #include "link/status_codes.h"
@@ -93,7 +94,7 @@ int reportFailure(const Run& run, const Result& r, const ConnectionInfo& connect
     }
     case WaitEnd::TimedOut: {
         const std::string within = "no answer within " + seconds(run.inv.timeoutSeconds);
-        if (std::string(r.awaited) == "the connection") {
+        if (std::string_view(r.awaited) == kAwaitingConnection) {
             return run.out.error(kExitFailed, "controller",
                                  std::string(statusText(StatusCannotConnect)) + "\n" + within,
                                  {{"status", StatusCannotConnect}});

@@ -57,7 +57,7 @@ Result ControllerSession::connect(uint8_t portNumber, uint32_t baudRate) {
     baudRate_ = baudRate;
     const EventMark from = events_.mark();
     link_->connect(portNumber, baudRate);
-    const Result r = await(from, {}, LinkEvents::Record::Configuration, "the connection");
+    const Result r = await(from, {}, LinkEvents::Record::Configuration, kAwaitingConnection);
     // Kept while the port is open: a failed open leaves its reason here.
     connection_ = events_.connection();
     return r;

@@ -29,6 +29,10 @@ class PortCatalogue;
 
 namespace zr8::cli {
 
+// What a connect awaits; a connection that does not come in time is what the
+// link itself reports as "Error: Cannot connect to device.".
+inline constexpr const char* kAwaitingConnection = "the connection";
+
 // How a request ended. Failed carries the status that said why, TimedOut
 // what was awaited.
 struct Result {
