@@ -94,6 +94,13 @@ Controller::Controller(const SimConfig& config, SimTime now)
       stored_(settings_),
       model_(settings_, now) {}
 
+bool Controller::ignorable(uint8_t command) {
+    for (uint8_t c : kIgnorableCommands) {
+        if (c == command) return true;
+    }
+    return false;
+}
+
 bool Controller::handleFrame(std::span<const uint8_t> frame, SimTime now, ReplyFrame& reply) {
     reply.size = 0;
     ++framesHandled_;
@@ -108,6 +115,13 @@ bool Controller::handleFrame(std::span<const uint8_t> frame, SimTime now, ReplyF
 bool Controller::answer(uint8_t command, std::span<const uint8_t> args, SimTime now, ReplyFrame& reply) {
     uint8_t p[64] = {command};
     size_t n = 1;
+    if (command == ignored_ && ignored_ != 0) {
+        // Acknowledged as a working controller would, and nothing changes.
+        if (command != StoreSettings && command != WriteCalibration) return false;
+        p[1] = 0;
+        encodeReply({p, 2}, reply);
+        return true;
+    }
     switch (command) {
     case Identify:
         writeU32(p + 1, settings_.identityWord);

@@ -36,6 +36,14 @@ public:
     // parsed is reported through ok()/error() and the initial settings are used.
     explicit Controller(const SimConfig& config, SimTime now = SimTime{0});
 
+    // The settings writes a fault may ignore: store (0x0D), format (0x18),
+    // motor reverse (0x32) and calibration (0x7C).
+    static constexpr uint8_t kIgnorableCommands[] = {0x0D, 0x18, 0x32, 0x7C};
+    static bool ignorable(uint8_t command);
+    // A fault: `command` (one of the above, or 0 for none) is answered as
+    // usual but changes nothing, as a controller that drops a write would.
+    void ignoreCommand(uint8_t command) { ignored_ = ignorable(command) ? command : 0; }
+
     bool ok() const { return error_.empty(); }
     const std::string& error() const { return error_; }
 
@@ -65,6 +73,7 @@ private:
     uint32_t framesHandled_ = 0;
     uint32_t framesIgnored_ = 0;
     uint32_t storeCount_ = 0;
+    uint8_t ignored_ = 0;
 };
 
 }  // namespace zr8::sim

@@ -86,7 +86,9 @@ struct PtyServer::Impl {
     Clock::time_point hangUpAt;
     uint32_t noiseState = 0x2545F491u;
 
-    Impl(SimConfig c, FaultConfig f) : config(std::move(c)), faults(f), controller(config) {}
+    Impl(SimConfig c, FaultConfig f) : config(std::move(c)), faults(f), controller(config) {
+        controller.ignoreCommand(faults.ignoredCommand);
+    }
 
     SimTime simNow() const {
         const double scale = config.timeScale > 0 ? config.timeScale : 1.0;

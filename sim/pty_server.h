@@ -38,6 +38,8 @@ struct FaultConfig {
     int hangUpAfterFrames = 0;    // 0 = never; close the pty once N frames are answered
     int stallReadsAfterFrames = 0;  // 0 = never; read nothing more once N frames arrived, so
                                     // the client's writes back up and finally block
+    uint8_t ignoredCommand = 0;     // 0 = none; one of Controller::kIgnorableCommands, answered
+                                    // as usual but not carried out
 };
 
 // ClientGone: the last client closed the slave (unread replies were dropped).

@@ -67,6 +67,9 @@ Faults, for testing a client's error handling:
   --hang-up-after N      close the pseudo-terminal once N frames are answered
   --stall-reads-after N  read nothing more once N frames arrived: the client's
                          writes back up until they block
+  --ignore-command CMD   answer the settings write CMD as usual but do not
+                         carry it out: 0x0D store, 0x18 encoder format,
+                         0x32 motor reverse or 0x7C encoder calibration
 
 Numbers may be decimal or 0x-prefixed hexadecimal.
 
@@ -166,6 +169,13 @@ int parseOptions(int argc, char** argv, Options& o) {
                 return 2;
             }
             o.config.timeScale = x;
+        } else if (arg == "--ignore-command") {
+            if (!number(0, 255)) return 2;
+            if (!Controller::ignorable(static_cast<uint8_t>(n))) {
+                std::fprintf(stderr, "zr8-sim: --ignore-command: %s is not 0x0D, 0x18, 0x32 or 0x7C\n", text);
+                return 2;
+            }
+            o.faults.ignoredCommand = static_cast<uint8_t>(n);
         } else if (arg == "--ra-format" || arg == "--dec-format") {
             if (!value(&text) || !parseFormat(text, arg == "--ra-format" ? s.raFormat : s.decFormat)) {
                 std::fprintf(stderr, "zr8-sim: %s needs four numbers 0..255, e.g. 0,12,25,0\n", std::string(arg).c_str());

@@ -10,6 +10,7 @@
 #include "app/sky_time.h"
 #include "app/wm_user_sender.h"
 #include "link/zr6_control.h"
+#include "tests/support/recording_link.h"
 
 namespace zr8 {
 namespace {
@@ -52,27 +53,6 @@ public:
     const AppModel* model;
     MountConfig seenMount{};
     std::vector<Call> calls;
-};
-
-class ConnectRecorder : public iZR6Control {
-public:
-    void onHeartBeat() override {}
-    void connect(uint8_t port, uint32_t baud) override { connects.emplace_back(port, baud); }
-    void disconnect() override {}
-    void storeSettings() override {}
-    void manualMove(uint8_t, uint8_t) override {}
-    void stopMotion(uint8_t) override {}
-    void setTracking(uint8_t) override {}
-    void pierSideMove(uint8_t) override {}
-    void gotoPosition(int32_t, int32_t) override {}
-    void meridianFlipChoice(uint16_t) override {}
-    void setMotorReverse(uint8_t, uint8_t) override {}
-    void setEncoderFormat(const uint8_t (&)[8]) override {}
-    void setEncoderCalibration(uint8_t, int32_t, int32_t) override {}
-    void readEncoders(uint8_t) override {}
-    void readEncodersQuiet(uint8_t) override {}
-    void sendReserved(uint32_t, uint32_t) override {}
-    std::vector<std::pair<uint8_t, uint32_t>> connects;
 };
 
 MountConfig sampleMount(uint32_t gear) {
@@ -219,12 +199,11 @@ TEST(AppModel, ConfigurationOverwritesEditedFormatBytes) {
 TEST(AppModel, ConnectForwardsPortAndBaudWhenLinked) {
     AppModel model;
     model.connect(3, 115200);  // no link yet: nothing happens
-    ConnectRecorder link;
+    test::RecordingLink link;
     model.setLink(&link);
     model.connect(3, 115200);
     model.connect(256, 9600);  // the link keeps the low 8 bits
-    const std::vector<std::pair<uint8_t, uint32_t>> want = {{3, 115200}, {0, 9600}};
-    EXPECT_EQ(link.connects, want);
+    EXPECT_EQ(link.calls, (std::vector<std::string>{"connect 3 115200", "connect 0 9600"}));
 }
 
 TEST(AppModel, LocalSiderealTimeIsGreenwichTimeNowPlusTheLongitude) {

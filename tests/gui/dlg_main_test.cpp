@@ -271,6 +271,7 @@ TEST_F(MainDialogTest, ConnectSendsTheChosenPortAndBaudRate) {
 TEST_F(MainDialogTest, AnEnteredDevicePathJoinsTheListAndIsConnected) {
     auto* list = get<QComboBox>(DlgMain::IdPortList);
     const int other = list->count() - 1;
+    const int answered = gui_test::answeredModals();
     onNextModal([](QWidget* w) {
         auto* input = qobject_cast<QInputDialog*>(w);
         ASSERT_NE(input, nullptr);
@@ -279,7 +280,7 @@ TEST_F(MainDialogTest, AnEnteredDevicePathJoinsTheListAndIsConnected) {
     });
     list->setCurrentIndex(other);
     emit list->activated(other);
-    EXPECT_EQ(gui_test::answeredModals() > 0, true);
+    EXPECT_EQ(gui_test::answeredModals() - answered, 1) << "the prompt was not answered";
     EXPECT_EQ(list->currentText(), QStringLiteral("/tmp/ttyZR8"));
     click(DlgMain::IdConnect);
     EXPECT_EQ(link.calls, Calls{"connect 4 9600"});
@@ -547,6 +548,7 @@ TEST_F(MainDialogTest, FormatDialogOkTakesTheEditsAndClearsTheUnshownFlag) {
 TEST_F(MainDialogTest, FormatDialogCancelAndEscapeChangeNothing) {
     connectAndConfigure();
     const EncoderConfig before = model.encoderConfig();
+    const int answered = gui_test::answeredModals();
     onNextModal([&](QWidget* w) {
         field(w, 103)->setText(QStringLiteral("20"));
         clickChild(w, QStringLiteral("IDC_2"));
@@ -557,7 +559,7 @@ TEST_F(MainDialogTest, FormatDialogCancelAndEscapeChangeNothing) {
         QTest::keyClick(w, Qt::Key_Escape);
     }, dialog.get());
     click(DlgMain::IdEncoderFormat);
-    EXPECT_EQ(gui_test::answeredModals() >= 2, true);
+    EXPECT_EQ(gui_test::answeredModals() - answered, 2) << "a dialog was not answered";
     EXPECT_EQ(link.calls, Calls{});
     EXPECT_EQ(model.encoderConfig(), before);
     EXPECT_EQ(text(DlgMain::IdRaCountsPerRev), QStringLiteral("4294967296"));

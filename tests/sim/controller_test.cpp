@@ -118,6 +118,28 @@ TEST(Controller, WritesShowInTheReadBacks) {
     EXPECT_EQ(motor[5], 0x07);
 }
 
+// Each settings write, ignored as a fault: answered exactly as without the
+// fault, yet the settings stay as they were.
+TEST(Controller, AnIgnoredWriteIsAnsweredButChangesNothing) {
+    const Bytes writes[] = {
+        {0xAA, 0x02, 0x0D, 0x01},
+        {0xAA, 0x0A, 0x18, 0x01, 0x03, 0x02, 0x14, 0x04, 0x01, 0x00, 0x11, 0x00},
+        {0xAA, 0x05, 0x32, 0x00, 0xC0, 0x03, 0x07},
+        {0xAA, 0x0B, 0x7C, 0x01, 0x02, 0x18, 0xFC, 0xFF, 0xFF, 0x10, 0x00, 0x00, 0x00},
+    };
+    for (const Bytes& write : writes) {
+        Controller working(SimConfig{});
+        Controller faulty(SimConfig{});
+        faulty.ignoreCommand(write[2]);
+        EXPECT_EQ(ask(faulty, write), ask(working, write)) << int(write[2]);
+        EXPECT_EQ(faulty.settings(), SimConfig{}.settings) << int(write[2]);
+        EXPECT_EQ(faulty.snapshot(0s).storeCount, 0u) << int(write[2]);
+    }
+    Controller c(SimConfig{});
+    c.ignoreCommand(0x17);  // a query is not a write: not ignorable
+    EXPECT_EQ(ask(c, {0xAA, 0x01, 0x17}).size(), 11u);
+}
+
 TEST(Controller, SlewShowsInPollAndPositions) {
     Controller c(SimConfig{});
     // RA to +0x10000 (65536 steps, about 3.3 s at 1000 x sidereal), Dec to -1.

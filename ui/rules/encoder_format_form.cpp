@@ -21,18 +21,8 @@ struct AxisForm {
 };
 
 constexpr AxisForm kAxes[2] = {
-    {IdRaInvert,
-     IdRaGray,
-     {IdRaBitsPerRev, "RA bits per one revolution", 0, 255},
-     {IdRaBitsForRevs, "RA bits for revolutions", 0, 255},
-     {IdRaLeadingBits, "RA leading bits", 0, 255},
-     0},
-    {IdDecInvert,
-     IdDecGray,
-     {IdDecBitsPerRev, "Dec bits per one revolution", 0, 255},
-     {IdDecBitsForRevs, "Dec bits for revolutions", 0, 255},
-     {IdDecLeadingBits, "Dec leading bits", 0, 255},
-     4},
+    {IdRaInvert, IdRaGray, kRaBitsPerRevField, kRaBitsForRevsField, kRaLeadingBitsField, 0},
+    {IdDecInvert, IdDecGray, kDecBitsPerRevField, kDecBitsForRevsField, kDecLeadingBitsField, 4},
 };
 
 }  // namespace

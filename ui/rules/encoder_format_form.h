@@ -16,9 +16,26 @@
 
 #include "link/records.h"
 #include "link/wire.h"
+#include "ui/rules/control_ids.h"
 #include "ui/rules/dialog_controls.h"
+#include "ui/rules/typed_values.h"
 
 namespace zr8::rules {
+
+// The dialog's typed fields, each stored in one byte. Other front ends that
+// take these numbers check them against the same fields.
+inline constexpr TypedField kRaBitsPerRevField{format_ids::IdRaBitsPerRev,
+                                               "RA bits per one revolution", 0, 255};
+inline constexpr TypedField kRaBitsForRevsField{format_ids::IdRaBitsForRevs,
+                                                "RA bits for revolutions", 0, 255};
+inline constexpr TypedField kRaLeadingBitsField{format_ids::IdRaLeadingBits, "RA leading bits", 0,
+                                                255};
+inline constexpr TypedField kDecBitsPerRevField{format_ids::IdDecBitsPerRev,
+                                                "Dec bits per one revolution", 0, 255};
+inline constexpr TypedField kDecBitsForRevsField{format_ids::IdDecBitsForRevs,
+                                                 "Dec bits for revolutions", 0, 255};
+inline constexpr TypedField kDecLeadingBitsField{format_ids::IdDecLeadingBits, "Dec leading bits",
+                                                 0, 255};
 
 // Fills the four boxes and six edits from the record's format bytes.
 void showEncoderFormat(const EncoderConfig& format, iDialogControls& controls);

@@ -11,9 +11,18 @@
 #include <string>
 
 #include "link/records.h"
+#include "ui/rules/control_ids.h"
 #include "ui/rules/dialog_controls.h"
+#include "ui/rules/typed_values.h"
 
 namespace zr8::rules {
+
+// The typed fields of the main dialog: each encoder offset is one 32-bit
+// word, in either spelling.
+inline constexpr TypedField kRaOffsetField{main_ids::IdRaOffset, "RA encoder offset", kWordMinimum,
+                                           kWordMaximum};
+inline constexpr TypedField kDecOffsetField{main_ids::IdDecOffset, "Dec encoder offset",
+                                            kWordMinimum, kWordMaximum};
 
 // The status line's text for a code (its low 16 bits), or nullptr when the
 // code has none and the line stays as it is.

@@ -13,11 +13,6 @@ namespace zr8::rules {
 
 using namespace main_ids;
 
-namespace {
-constexpr TypedField kRaOffset{IdRaOffset, "RA encoder offset", kWordMinimum, kWordMaximum};
-constexpr TypedField kDecOffset{IdDecOffset, "Dec encoder offset", kWordMinimum, kWordMaximum};
-}  // namespace
-
 MainDialogPresenter::MainDialogPresenter(iMainDialogView& view, iZR6Control& link, AppModel& model)
     : view_(view), link_(link), model_(model) {}
 
@@ -81,9 +76,9 @@ void MainDialogPresenter::sendMotorReverse() {
 void MainDialogPresenter::sendCalibration() {
     Refusal refusal;
     const std::optional<int64_t> ra =
-        readTyped(kRaOffset, controls().text(IdRaOffset), kNothingSent, refusal);
+        readTyped(kRaOffsetField, controls().text(IdRaOffset), kNothingSent, refusal);
     const std::optional<int64_t> dec =
-        ra ? readTyped(kDecOffset, controls().text(IdDecOffset), kNothingSent, refusal)
+        ra ? readTyped(kDecOffsetField, controls().text(IdDecOffset), kNothingSent, refusal)
            : std::nullopt;
     if (!ra || !dec) {
         view_.refuse(refusal);

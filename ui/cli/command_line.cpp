@@ -1,0 +1,191 @@
+// The command line, read by CLI11: the commands, their options and the
+// help. Typed values stay text here; the dialogs' rules check them.
+#include <CLI/CLI.hpp>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "link/wire.h"
+#include "ui/cli/invocation.h"
+#include "ui/rules/control_ids.h"
+
+namespace zr8::cli {
+
+namespace {
+
+using namespace rules;
+
+// An option that sets one of a dialog's controls: a check box (on|off) or a
+// typed number.
+struct ControlOption {
+    Command command;
+    const char* name;
+    int controlId;
+    bool box;
+    const char* help;
+};
+
+const ControlOption kControlOptions[] = {
+    {Command::Format, "--ra-invert", format_ids::IdRaInvert, true, "RA \"Invert data\""},
+    {Command::Format, "--ra-gray", format_ids::IdRaGray, true, "RA \"Gray format\""},
+    {Command::Format, "--ra-bits-per-rev", format_ids::IdRaBitsPerRev, false,
+     "RA bits per one revolution, 0 to 255"},
+    {Command::Format, "--ra-bits-for-revs", format_ids::IdRaBitsForRevs, false,
+     "RA bits for revolutions, 0 to 255"},
+    {Command::Format, "--ra-leading-bits", format_ids::IdRaLeadingBits, false,
+     "RA leading bits, 0 to 255"},
+    {Command::Format, "--dec-invert", format_ids::IdDecInvert, true, "Dec \"Invert data\""},
+    {Command::Format, "--dec-gray", format_ids::IdDecGray, true, "Dec \"Gray format\""},
+    {Command::Format, "--dec-bits-per-rev", format_ids::IdDecBitsPerRev, false,
+     "Dec bits per one revolution, 0 to 255"},
+    {Command::Format, "--dec-bits-for-revs", format_ids::IdDecBitsForRevs, false,
+     "Dec bits for revolutions, 0 to 255"},
+    {Command::Format, "--dec-leading-bits", format_ids::IdDecLeadingBits, false,
+     "Dec leading bits, 0 to 255"},
+    {Command::Calibration, "--ra-reverse", main_ids::IdRaReverseEncoder, true,
+     "RA \"Reverse encoder\""},
+    {Command::Calibration, "--dec-reverse", main_ids::IdDecReverseEncoder, true,
+     "Dec \"Reverse encoder\""},
+    {Command::Calibration, "--ra-offset", main_ids::IdRaOffset, false,
+     "RA encoder offset in counts, -2147483648 to 4294967295 (one 32-bit word)"},
+    {Command::Calibration, "--dec-offset", main_ids::IdDecOffset, false,
+     "Dec encoder offset in counts, -2147483648 to 4294967295"},
+    {Command::MotorReverse, "--ra", main_ids::IdRaReverseMotor, true, "RA \"Reverse motor\""},
+    {Command::MotorReverse, "--dec", main_ids::IdDecReverseMotor, true, "Dec \"Reverse motor\""},
+};
+
+const std::map<std::string, uint8_t> kDirections = {
+    {"north", DirectionNorth},
+    {"south", DirectionSouth},
+    {"west", DirectionWest},
+    {"east", DirectionEast},
+};
+
+const std::map<std::string, bool> kOnOff = {{"on", true}, {"off", false}};
+
+}  // namespace
+
+int readCommandLine(int argc, char** argv, Invocation& inv) {
+    CLI::App app{
+        "zr8ctl: the ZR8 mount controller from a terminal or a script.\n"
+        "Exit status: 0 done, 1 the port or the controller failed, 2 the command line or a\n"
+        "value or file it names is wrong (nothing sent), 3 diff found differences,\n"
+        "130 interrupted (the link is taken down cleanly, a manual move stopped first).",
+        "zr8ctl"};
+    app.set_version_flag("--version", ZR8_VERSION);
+    app.require_subcommand(1);
+    // Common options may come before or after the command.
+    app.fallthrough();
+
+    app.add_option("-p,--port", inv.port,
+                   "the port: a device path (/dev/ttyUSB0), a port `zr8ctl ports` lists, or sim "
+                   "for the built-in simulator");
+    app.add_option("-b,--baud", inv.baudRate, "the line's rate, 9600 or 115200")
+        ->check(CLI::IsMember({9600, 115200}))
+        ->capture_default_str();
+    app.add_flag("--json", inv.json, "machine-readable output (docs/zr8ctl-*.schema.json)");
+    app.add_option("-t,--timeout", inv.timeoutSeconds,
+                   "seconds to wait for the connection and for each answer")
+        ->check(CLI::Range(1.0, 3600.0))
+        ->capture_default_str();
+
+    struct Sub {
+        Command command;
+        CLI::App* app;
+    };
+    std::vector<Sub> subs;
+    auto add = [&](Command command, const char* name, const char* help) {
+        CLI::App* sub = app.add_subcommand(name, help);
+        subs.push_back({command, sub});
+        return sub;
+    };
+    add(Command::Ports, "ports", "list the serial ports and the built-in simulator");
+    add(Command::Info, "info", "show the configuration the controller reports on connect");
+    CLI::App* read = add(Command::Read, "read", "read both encoders: raw, arcseconds, +DDD:MM:SS");
+    read->add_option("-w,--watch", inv.watchSeconds, "read again every SECONDS until interrupted")
+        ->check(CLI::Range(0.05, 86400.0));
+    CLI::App* format = add(Command::Format, "format",
+                           "set the encoder data format (what is not given stays; the unnamed "
+                           "flag bit is cleared, as the dialog's Ok does)");
+    CLI::App* calibration = add(Command::Calibration, "calibration",
+                                "set the reverse-encoder bits and the encoder offsets (what is "
+                                "not given stays)");
+    CLI::App* motor = add(Command::MotorReverse, "motor-reverse",
+                          "set the reverse-motor bits (what is not given stays)");
+    CLI::App* tracking = add(Command::Tracking, "tracking", "switch tracking on or off");
+    tracking->add_option("state", inv.trackingOn, "on or off")
+        ->required()
+        ->transform(CLI::CheckedTransformer(kOnOff));
+    CLI::App* move = add(Command::Move, "move",
+                         "move the mount by hand; without --for it keeps moving after zr8ctl "
+                         "ends, until `zr8ctl stop`");
+    move->add_option("direction", inv.direction, "north, south (Dec), west or east (RA)")
+        ->required()
+        ->transform(CLI::CheckedTransformer(kDirections));
+    inv.speedText = std::to_string(main_ids::kSpeedStart);
+    move->add_option("-s,--speed", inv.speedText, "speed step, 0 to 31")->capture_default_str();
+    move->add_option("--for", inv.forSeconds, "stop after SECONDS")
+        ->check(CLI::Range(0.0, 86400.0));
+    add(Command::Stop, "stop", "stop both axes");
+    add(Command::Store, "store",
+        "make the controller store its settings (\"Save settings into ZR.\")");
+    CLI::App* backup = add(Command::Backup, "backup",
+                           "save the whole configuration to FILE (- for standard output)");
+    backup->add_option("file", inv.file, "the backup to write")->required();
+    backup->add_flag("-f,--force", inv.force, "replace an existing FILE");
+    CLI::App* diff =
+        add(Command::Diff, "diff", "show what differs between FILE and the controller");
+    diff->add_option("file", inv.file, "a backup (- for standard input)")->required();
+    CLI::App* restore = add(Command::Restore, "restore",
+                            "write format, calibration and motor reverse from FILE, read back "
+                            "and compare");
+    restore->add_option("file", inv.file, "a backup (- for standard input)")->required();
+    restore->add_flag("-n,--dry-run", inv.dryRun, "show what would be written; send nothing");
+    restore->add_flag("--store", inv.store,
+                      "store the settings in the controller after a clean read-back");
+
+    std::vector<std::pair<const ControlOption*, CLI::Option*>> controlOptions;
+    std::map<const ControlOption*, std::string> texts;
+    for (const ControlOption& option : kControlOptions) {
+        CLI::App* sub = option.command == Command::Format        ? format
+                        : option.command == Command::Calibration ? calibration
+                                                                 : motor;
+        CLI::Option* o = sub->add_option(option.name, texts[&option], option.help);
+        if (option.box) {
+            o->check(CLI::IsMember({"on", "off"}));
+            o->type_name("on|off");
+        } else {
+            o->type_name("N");
+        }
+        controlOptions.push_back({&option, o});
+    }
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? 0 : 2;
+    }
+
+    for (const Sub& sub : subs) {
+        if (sub.app->parsed()) inv.command = sub.command;
+    }
+    for (const auto& [option, given] : controlOptions) {
+        if (given->count() == 0) continue;
+        if (option->box) {
+            inv.changes.checks[option->controlId] = texts[option] == "on";
+        } else {
+            inv.changes.texts[option->controlId] = texts[option];
+        }
+    }
+    const bool setter = inv.command == Command::Format || inv.command == Command::Calibration ||
+                        inv.command == Command::MotorReverse;
+    if (setter && inv.changes.empty()) {
+        std::fprintf(stderr, "zr8ctl: nothing to set: give at least one option (see --help)\n");
+        return 2;
+    }
+    return -1;
+}
+
+}  // namespace zr8::cli

@@ -1,0 +1,36 @@
+#pragma once
+// What zr8ctl needs of its terminal and of the signals sent to it. One
+// implementation per system, chosen by CMake.
+
+#include <functional>
+#include <memory>
+
+namespace zr8::cli {
+
+// Whether standard output is a terminal: a watched reading then updates one
+// line in place; otherwise each reading is a line of its own.
+bool outputIsTerminal();
+
+// Turns Ctrl-C and the system's other requests to end (terminate, hang-up)
+// into calls of `onInterrupt` on a thread of its own, each time one arrives,
+// so that the program can take the link down cleanly instead of dying
+// mid-request. A write to a closed pipe then fails instead of ending the
+// program.
+//
+// Make it before any other thread exists (the link, the heartbeat, the
+// simulator): threads inherit the signal mask of the thread that starts
+// them. `onInterrupt` must outlive the watch; once the watch is destroyed it
+// is not called again, and the signals are as they were before it.
+class InterruptWatch {
+public:
+    explicit InterruptWatch(std::function<void()> onInterrupt);
+    ~InterruptWatch();
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zr8::cli

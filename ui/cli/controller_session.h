@@ -1,0 +1,106 @@
+#pragma once
+// One conversation with the controller, as zr8ctl holds it: the program's
+// link and heartbeat wired as the dialog program wires them, and each
+// request followed until the controller has answered it, with a deadline.
+//
+// Requests the controller does not answer (format, motor reverse, tracking,
+// moves, stop) are followed by an encoder reading: its answer shows that the
+// controller has received everything before it, so nothing is lost when the
+// port is closed right afterwards.
+//
+// Threads: main thread only, apart from what LinkEvents says. The session
+// starts the link's and the heartbeat's threads; close() (or the
+// destructor) ends them.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "link/records.h"
+#include "link/wire.h"
+#include "ui/cli/link_events.h"
+
+namespace zr8 {
+class CommControl;
+class HeartBeat;
+class PortCatalogue;
+}  // namespace zr8
+
+namespace zr8::cli {
+
+// What a connect awaits; a connection that does not come in time is what the
+// link itself reports as "Error: Cannot connect to device.".
+inline constexpr const char* kAwaitingConnection = "the connection";
+
+// How a request ended. Failed carries the status that said why, TimedOut
+// what was awaited.
+struct Result {
+    WaitEnd end = WaitEnd::Wanted;
+    int32_t status = -1;
+    const char* awaited = "";
+    explicit operator bool() const { return end == WaitEnd::Wanted; }
+};
+
+class ControllerSession {
+public:
+    // `events` and `ports` outlive the session. `timeout` bounds each wait
+    // for the controller, the connection included.
+    ControllerSession(LinkEvents& events, PortCatalogue& ports, std::chrono::milliseconds timeout);
+    ~ControllerSession();
+    ControllerSession(const ControllerSession&) = delete;
+    ControllerSession& operator=(const ControllerSession&) = delete;
+
+    // Opens the port and waits for the configuration.
+    Result connect(uint8_t portNumber, uint32_t baudRate);
+    // Closes the port and connects again, reading the configuration anew.
+    Result reconnect();
+
+    Result readPositions(EncoderPositions& positions);
+    Result writeFormat(const WireFormat& format);
+    Result writeCalibration(uint8_t reverseBits, int32_t raOffset, int32_t decOffset);
+    Result writeMotorReverse(uint8_t reverseBits, uint8_t motorOption);
+    Result setTracking(bool on);
+    // The move goes on until stop(), another move, or close() unless it was
+    // left running with leaveMoving().
+    Result startMove(uint8_t direction, uint8_t speedStep);
+    // The mount keeps moving after the session, as the dialog's arrows leave
+    // it, until a later stop.
+    void leaveMoving() { leaveMoving_ = true; }
+    Result stop();
+    Result store();
+    // Waits out `duration`; Interrupted when the operator interrupts first.
+    Result pause(std::chrono::milliseconds duration);
+
+    // Stops a move this session started (unless left running), then takes
+    // the link down; no thread of it runs afterwards.
+    void close();
+
+    // As reported by the last connect.
+    MountConfig mount() const { return events_.mount(); }
+    EncoderConfig encoder() const { return events_.encoder(); }
+    ConnectionInfo connection() const { return connection_; }
+
+private:
+    Deadline deadline() const;
+    Result await(const EventMark& from, std::initializer_list<int32_t> wanted,
+                 LinkEvents::Record record, const char* awaited, bool interruptible = true);
+    Result fence(bool interruptible = true);
+    Result stopMotion(bool interruptible);
+
+    LinkEvents& events_;
+    PortCatalogue& ports_;
+    const std::chrono::milliseconds timeout_;
+    struct Clock;
+    std::unique_ptr<Clock> clock_;
+    std::unique_ptr<HeartBeat> heartBeat_;
+    std::unique_ptr<CommControl> link_;
+    ConnectionInfo connection_;
+    uint8_t portNumber_ = 0;
+    uint32_t baudRate_ = 0;
+    bool moving_ = false;
+    bool leaveMoving_ = false;
+    bool closed_ = false;
+};
+
+}  // namespace zr8::cli

@@ -1,0 +1,62 @@
+#pragma once
+// What the command line asked for, once CLI11 has read it.
+
+#include <cstdint>
+#include <string>
+
+#include "ui/cli/settings_edit.h"
+
+namespace zr8::cli {
+
+enum class Command {
+    Ports,
+    Info,
+    Read,
+    Format,
+    Calibration,
+    MotorReverse,
+    Tracking,
+    Move,
+    Stop,
+    Store,
+    Backup,
+    Diff,
+    Restore,
+};
+
+struct Invocation {
+    Command command = Command::Info;
+
+    // Common options.
+    std::string port;  // empty: not given
+    uint32_t baudRate = 9600;
+    bool json = false;
+    double timeoutSeconds = 15;
+
+    // read
+    double watchSeconds = 0;  // 0: read once
+
+    // format, calibration, motor-reverse: the dialog's controls they change
+    ControlChanges changes;
+
+    // tracking
+    bool trackingOn = false;
+
+    // move
+    uint8_t direction = 0;
+    std::string speedText;   // checked as the trackbar's step
+    double forSeconds = -1;  // below 0: leave the mount moving
+
+    // backup, diff, restore
+    std::string file;
+    bool force = false;   // backup over an existing file
+    bool dryRun = false;  // restore
+    bool store = false;   // restore
+};
+
+// Reads the command line. Returns the exit code to end with when the
+// program should not go on (help and version: 0, usage errors: 2, after
+// printing why), or -1 with `invocation` filled.
+int readCommandLine(int argc, char** argv, Invocation& invocation);
+
+}  // namespace zr8::cli

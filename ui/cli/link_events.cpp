@@ -1,0 +1,133 @@
+#include "ui/cli/link_events.h"
+
+#include <algorithm>
+
+#include "link/status_codes.h"
+
+namespace zr8::cli {
+
+bool isErrorStatus(int32_t code) {
+    switch (code) {
+    case StatusCannotOpenPort:
+    case StatusCannotConnect:
+    case StatusUnknownDevice:
+    case StatusNotSupportedDevice:
+    case StatusCommunicationError:
+    case StatusAlreadyConnected:
+    case StatusNotConnectedYet:
+    case StatusConnectionLost:
+        return true;
+    default:
+        return false;
+    }
+}
+
+EventMark LinkEvents::mark() const {
+    std::lock_guard lock(mutex_);
+    return {statuses_.size(), configurations_, positionCount_};
+}
+
+WaitResult LinkEvents::waitFor(const EventMark& from, std::initializer_list<int32_t> wanted,
+                               Record record, Deadline deadline, bool interruptible) {
+    std::unique_lock lock(mutex_);
+    WaitResult result;
+    size_t looked = from.statuses;
+    const auto ended = [&] {
+        if (record == Record::Configuration && configurations_ > from.configurations) return true;
+        if (record == Record::Positions && positionCount_ > from.positions) return true;
+        for (; looked < statuses_.size(); ++looked) {
+            const int32_t code = statuses_[looked];
+            if (std::find(wanted.begin(), wanted.end(), code) != wanted.end()) return true;
+            if (isErrorStatus(code)) {
+                result.end = WaitEnd::Failed;
+                result.status = code;
+                return true;
+            }
+        }
+        if (interruptible && interrupted_) {
+            result.end = WaitEnd::Interrupted;
+            return true;
+        }
+        return false;
+    };
+    if (!changed_.wait_until(lock, deadline, ended)) result.end = WaitEnd::TimedOut;
+    return result;
+}
+
+bool LinkEvents::sleepUntil(Deadline deadline) {
+    std::unique_lock lock(mutex_);
+    return !changed_.wait_until(lock, deadline, [&] { return interrupted_; });
+}
+
+void LinkEvents::interrupt() {
+    {
+        std::lock_guard lock(mutex_);
+        interrupted_ = true;
+    }
+    changed_.notify_all();
+}
+
+bool LinkEvents::interrupted() const {
+    std::lock_guard lock(mutex_);
+    return interrupted_;
+}
+
+MountConfig LinkEvents::mount() const {
+    std::lock_guard lock(mutex_);
+    return mount_;
+}
+
+EncoderConfig LinkEvents::encoder() const {
+    std::lock_guard lock(mutex_);
+    return encoder_;
+}
+
+EncoderPositions LinkEvents::positions() const {
+    std::lock_guard lock(mutex_);
+    return positions_;
+}
+
+ConnectionInfo LinkEvents::connection() const {
+    std::lock_guard lock(mutex_);
+    return connection_;
+}
+
+void LinkEvents::onStatus(int32_t statusCode) {
+    {
+        std::lock_guard lock(mutex_);
+        statuses_.push_back(statusCode);
+    }
+    changed_.notify_all();
+}
+
+void LinkEvents::onConfiguration(int32_t statusCode, int32_t, const MountConfig& mount,
+                                 const EncoderConfig& encoder) {
+    {
+        // The records before the count: a wait that sees the count sees them.
+        std::lock_guard lock(mutex_);
+        mount_ = mount;
+        encoder_ = encoder;
+        ++configurations_;
+        statuses_.push_back(statusCode);
+    }
+    changed_.notify_all();
+}
+
+void LinkEvents::onPositions(const EncoderPositions& positions) {
+    {
+        std::lock_guard lock(mutex_);
+        positions_ = positions;
+        ++positionCount_;
+    }
+    changed_.notify_all();
+}
+
+void LinkEvents::onConnection(const ConnectionInfo& connection) {
+    {
+        std::lock_guard lock(mutex_);
+        connection_ = connection;
+    }
+    changed_.notify_all();
+}
+
+}  // namespace zr8::cli
