@@ -7,11 +7,10 @@
 #include <utility>
 
 #include "app/app_model.h"
-#include "app/heart_beat.h"
-#include "link/comm_control.h"
 #include "platform/port_catalogue.h"
 #include "sim/built_in_simulator.h"
 #include "ui/qt/dlg_main.h"
+#include "ui/wiring/wired_program.h"
 
 namespace zr8::ui {
 
@@ -22,6 +21,22 @@ DeviceListing startDeviceListing() {
         return {};  // runProgram lists the devices itself
     }
 }
+
+namespace {
+
+class WiredDlgMain final : public iWiredDialog {
+public:
+    WiredDlgMain(iZR6Control& link, AppModel& model, PortCatalogue& ports)
+        : dialog_(link, model, ports) {}
+    iMainDlgCallback& callback() override { return dialog_.callback(); }
+    iWMUserSender& sink() override { return dialog_; }
+    void run() override { dialog_.exec(); }
+
+private:
+    DlgMain dialog_;
+};
+
+}  // namespace
 
 int runProgram(DeviceListing firstListing) {
     // Both outlive the link, which may hold the simulator's terminal open.
@@ -35,31 +50,9 @@ int runProgram(DeviceListing firstListing) {
     });
     simulator.offerIn(ports);
 
-    auto heartbeat = std::make_unique<HeartBeat>();
-    auto model = std::make_unique<AppModel>();
-    // The link reports to the model, takes its sky time and its initial
-    // encoder format from it.
-    auto link = std::make_unique<CommControl>(*model, *model, model->encoderConfig(), ports);
-    model->setLink(link.get());
-    heartbeat->setListener(link.get());
-    auto dialog = std::make_unique<DlgMain>(*link, *model, ports);
-    model->setCallback(&dialog->callback());
-    model->setSink(dialog.get());
-    // Every receiver is in place before the first tick and the first notification.
-    heartbeat->start();
-
-    dialog->exec();
-
-    model->setCallback(nullptr);
-    heartbeat->clearListener();  // no tick in progress or to come
-    link->shutdown();            // no link thread calls the model any more
-    model->setSink(nullptr);
-    dialog.reset();
-    link.reset();
-    model.reset();
-    heartbeat->stop();
-    heartbeat.reset();
-    return 0;
+    return runWired(ports, [&ports](iZR6Control& link, AppModel& model) {
+        return std::make_unique<WiredDlgMain>(link, model, ports);
+    });
 }
 
 }  // namespace zr8::ui

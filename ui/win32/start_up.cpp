@@ -4,15 +4,31 @@
 
 #include <memory>
 
-#include "app/app_model.h"
-#include "app/heart_beat.h"
-#include "link/comm_control.h"
 #include "platform/port_catalogue.h"
 #include "sim/built_in_simulator.h"
 #include "ui/win32/dlg_main.h"
 #include "ui/win32/shown_probe.h"
+#include "ui/wiring/wired_program.h"
 
 namespace zr8::win32 {
+
+namespace {
+
+class WiredDlgMain final : public ui::iWiredDialog {
+public:
+    WiredDlgMain(HINSTANCE instance, iZR6Control& link, AppModel& model, PortCatalogue& ports)
+        : dialog_(instance, link, model, ports) {
+        if (shownProbeAsked()) dialog_.onFirstShown([this] { reportShown(dialog_.window()); });
+    }
+    iMainDlgCallback& callback() override { return dialog_.callback(); }
+    iWMUserSender& sink() override { return dialog_; }
+    void run() override { dialog_.run(); }
+
+private:
+    DlgMain dialog_;
+};
+
+}  // namespace
 
 int runProgram(HINSTANCE instance) {
     INITCOMMONCONTROLSEX controls{};
@@ -22,40 +38,13 @@ int runProgram(HINSTANCE instance) {
         ::MessageBoxA(nullptr, "Init Common Controls failed", "Error", MB_OK);
         return 0;
     }
-
     // Both outlive the link, which may hold the simulator's line open.
     sim::BuiltInSimulator simulator;
     PortCatalogue ports;
     simulator.offerIn(ports);
-
-    auto heartbeat = std::make_unique<HeartBeat>();
-    auto model = std::make_unique<AppModel>();
-    // The link reports to the model, takes its sky time and its initial
-    // encoder format from it.
-    auto link = std::make_unique<CommControl>(*model, *model, model->encoderConfig(), ports);
-    model->setLink(link.get());
-    heartbeat->setListener(link.get());
-    auto dialog = std::make_unique<DlgMain>(instance, *link, *model, ports);
-    model->setCallback(&dialog->callback());
-    model->setSink(dialog.get());
-    if (shownProbeAsked()) {
-        dialog->onFirstShown([&dialog] { reportShown(dialog->window()); });
-    }
-    // Every receiver is in place before the first tick and the first notification.
-    heartbeat->start();
-
-    dialog->run();
-
-    model->setCallback(nullptr);
-    heartbeat->clearListener();  // no tick in progress or to come
-    link->shutdown();            // no link thread calls the model any more
-    model->setSink(nullptr);
-    dialog.reset();
-    link.reset();
-    model.reset();
-    heartbeat->stop();
-    heartbeat.reset();
-    return 0;
+    return ui::runWired(ports, [instance, &ports](iZR6Control& link, AppModel& model) {
+        return std::make_unique<WiredDlgMain>(instance, link, model, ports);
+    });
 }
 
 }  // namespace zr8::win32
