@@ -1,16 +1,17 @@
 #pragma once
-// A serial read that is waiting when its stop event is set: what it returns.
+// A read from a serial line (a port, or a stream standing in for one) that
+// is waiting when its stop event is set: what it returns.
 
 #include <thread>
 
-#include "platform/serial_port.h"
+#include "platform/byte_stream.h"
 
 namespace zr8 {
 
 // Starts readSome on a thread of its own and sets `stop`. Never returns if
 // the read does not end on stop.
-inline SerialPort::ReadOutcome readUntilStopped(SerialPort& port, WaitableEvent& stop) {
-    SerialPort::ReadOutcome outcome = SerialPort::ReadOutcome::Data;
+inline iByteStream::ReadOutcome readUntilStopped(iByteStream& port, WaitableEvent& stop) {
+    iByteStream::ReadOutcome outcome = iByteStream::ReadOutcome::Data;
     std::thread reader([&] {
         uint8_t buffer[128];
         size_t received = 0;

@@ -9,13 +9,13 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "link/comm_control.h"
 #include "link/status_codes.h"
 #include "platform/port_catalogue.h"
 #include "sim/built_in_simulator.h"
+#include "tests/platform/stopped_read.h"
 
 namespace zr8::sim {
 namespace {
@@ -74,15 +74,7 @@ TEST(InProcessLine, StopEndsAReadThatWaitsForData) {
     InProcessLine line;
     line.attach();
     WaitableEvent stop;
-    iByteStream::ReadOutcome outcome = iByteStream::ReadOutcome::Data;
-    std::thread reader([&] {
-        uint8_t buffer[16];
-        size_t received = 0;
-        outcome = line.readSome(buffer, sizeof buffer, received, stop);
-    });
-    stop.set();
-    reader.join();
-    EXPECT_EQ(outcome, iByteStream::ReadOutcome::Stopped);
+    EXPECT_EQ(readUntilStopped(line, stop), iByteStream::ReadOutcome::Stopped);
 }
 
 // What the link reports, for waiting on from the test's thread.
