@@ -341,6 +341,36 @@ TEST_F(MainDialog, StatusLineAndSecondFieldShowWhatTheLinkReports) {
     ASSERT_TRUE(pump([&] { return text(window, IdSecondStatus).empty(); }));
 }
 
+TEST_F(MainDialog, APortThatCannotBeOpenedSaysWhyInTheStatusLinesTooltip) {
+    ConnectionInfo failed;
+    failed.state = LineState::OpenFailed;
+    failed.failure = PortErrorCode::Busy;
+    std::snprintf(failed.device, sizeof failed.device, "COM3");
+    std::snprintf(failed.reason, sizeof failed.reason, "Access is denied.");
+    std::snprintf(failed.remedy, sizeof failed.remedy, "close the program that uses the port");
+    model.onConnection(failed);
+    model.onStatus(6);
+    ASSERT_TRUE(pump([&] { return text(window, IdStatusLine) == "Error: Cannot open port."; }));
+    // The status line's tool among the tooltips of the dialog.
+    std::wstring tip;
+    for (HWND w = ::GetWindow(::GetDesktopWindow(), GW_CHILD); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
+        wchar_t kind[32] = {};
+        ::GetClassNameW(w, kind, 32);
+        if (std::wstring(kind) != TOOLTIPS_CLASSW || ::GetWindow(w, GW_OWNER) != window) continue;
+        wchar_t buffer[512] = {};
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = window;
+        tool.uId = reinterpret_cast<UINT_PTR>(::GetDlgItem(window, IdStatusLine));
+        tool.lpszText = buffer;
+        ::SendMessageW(w, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+        tip = buffer;
+    }
+    EXPECT_EQ(tip, wide(rules::openFailureText(failed)));
+    model.onStatus(4);  // any other status takes the reason away
+    ASSERT_TRUE(pump([&] { return text(window, IdStatusLine) == "Connection closed"; }));
+}
+
 TEST_F(MainDialog, ReadingShowsRawArcsecondsAndDegrees) {
     EncoderPositions p;
     p.valid = 1;
