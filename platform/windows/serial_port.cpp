@@ -180,8 +180,19 @@ bool SerialPort::open(const char* device, uint32_t baudRate, PortError& error) {
 
 void SerialPort::close() {
     if (handle_ != kNoHandle) {
-        ::PurgeComm(toHandle(handle_),
-                    PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+        // Output the driver still queues is left to go, for a while: a frame
+        // written just before a disconnect must not be thrown away. What
+        // cannot leave in time is purged with the unread input.
+        const HANDLE port = toHandle(handle_);
+        const ULONGLONG deadline = ::GetTickCount64() + kDrainOnCloseMs;
+        COMSTAT status{};
+        DWORD errors = 0;
+        while (::ClearCommError(port, &errors, &status) && status.cbOutQue > 0 &&
+               ::GetTickCount64() < deadline) {
+            ::Sleep(1);
+        }
+        const DWORD unsent = status.cbOutQue > 0 ? PURGE_TXABORT | PURGE_TXCLEAR : 0;
+        ::PurgeComm(port, unsent | PURGE_RXABORT | PURGE_RXCLEAR);
         forgetPort(handle_);
     }
     closeNativeHandle(handle_);
