@@ -62,55 +62,10 @@ TEST(LinkEndToEnd, ReadEncodersReportsTheSimulatorsWords) {
 TEST(LinkEndToEnd, EveryRequestsFrameArrivesIntact) {
     Link link;
     ASSERT_TRUE(link.connect());
-    Recorder& seen = link.recorder();
-    CommControl& comm = link.comm();
-
-    comm.storeSettings();
-    ASSERT_TRUE(seen.waitForStatus(StatusParametersStored));
-    comm.setEncoderCalibration(0x03, 0x01020304, -2);
-    ASSERT_TRUE(seen.waitForStatus(StatusCalibrationUpdated));
-    comm.stopMotion(4);
-    ASSERT_TRUE(seen.waitForStatus(StatusReady));
-    comm.setTracking(1);
-    comm.setMotorReverse(0x03, 0x5A);
-    const uint8_t format[8] = {0x01, 0x0C, 0x19, 0x00, 0x02, 0x0C, 0x19, 0x00};
-    comm.setEncoderFormat(format);
-    comm.readEncoders(1);
-    comm.readEncoders(2);
-    comm.readEncodersQuiet(7);
-    comm.sendReserved(0xDEADBEEF, 1);  // no frame
-    comm.manualMove(2, 5);
-    ASSERT_TRUE(seen.waitForStatus(StatusManualMovement));
-    comm.pierSideMove(1);
-
-    const MountConfig mount = seen.mount();
-    const uint32_t quarterRa = mount.raMicrostepResolution >> 2;
-    const uint32_t quarterDec = mount.decMicrostepResolution >> 2;
-    const std::vector<Bytes> expected = {
-        {0xAA, 0x02, 0x0D, 0x01},
-        concat({{0xAA, 0x0B, 0x7C, 0x01, 0x03}, word(0x01020304), word(0xFFFFFFFE)}),
-        {0xAA, 0x03, 0x21, 0x00, 0xC0},
-        {0xAA, 0x03, 0x24, 0x00, 0x01},
-        {0xAA, 0x05, 0x32, 0x00, 0xC0, 0x03, 0x5A},
-        {0xAA, 0x0A, 0x18, 0x01, 0x01, 0x0C, 0x19, 0x00, 0x02, 0x0C, 0x19, 0x00},
-        {0xAA, 0x02, 0x7D, 0x01},
-        {0xAA, 0x02, 0x7E, 0x01},
-        {0xAA, 0x02, 0x7A, 0x01},
-        {},  // manual move: speed from the curve, checked by shape below
-        concat({{0xAA, 0x0B, 0x20, 0x01, 0xC0}, word(0u - quarterRa), word(quarterDec)}),
-    };
-    ASSERT_TRUE(link.waitForFramesAfterConnect(expected.size()));
-    const std::vector<Bytes> frames = link.framesAfterConnect();
-    ASSERT_EQ(frames.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        if (expected[i].empty()) {
-            ASSERT_EQ(frames[i].size(), 9u);
-            EXPECT_EQ(Bytes(frames[i].begin(), frames[i].begin() + 5),
-                      (Bytes{0xAA, 0x07, 0x23, 0x00, 0x80}));
-            continue;
-        }
-        EXPECT_EQ(frames[i], expected[i]) << "frame " << i;
-    }
+    test::sendEveryRequest(link.comm(), link.recorder());
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(link.waitForFramesAfterConnect(test::kEveryRequestFrames));
+    test::expectEveryRequestsFrames(link.framesAfterConnect(), link.recorder().mount());
     EXPECT_EQ(link.sim().snapshot().framesIgnored, 0u);
 }
 
