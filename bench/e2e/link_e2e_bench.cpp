@@ -6,12 +6,6 @@
 //
 // Latencies are reported as counters in microseconds: median_us and p99_us.
 
-// The counting operator new below hands out malloc memory that operator
-// delete frees; GCC pairs the inlined calls and warns about a mismatch there
-// is not.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -26,36 +20,20 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
-#include <new>
 #include <span>
 #include <thread>
 #include <vector>
 
 #include "bench/support/connected_link.h"
+#include "bench/support/counting_new.h"
 #include "sim/pty_server.h"
-
-// Heap allocations, counted on every thread except the simulator's (which
-// records every frame for tests and is not part of the program's link).
-namespace {
-std::atomic<uint64_t> gAllocations{0};
-thread_local bool tExcluded = false;
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (!tExcluded) gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace zr8 {
 namespace {
 
 using bench::ConnectedLink;
+using bench::gAllocations;
+using bench::tExcluded;
 using bench::median;
 using bench::nowNanos;
 using Clock = bench::Clock;

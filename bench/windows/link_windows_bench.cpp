@@ -26,45 +26,23 @@
 // Usage: link_windows_bench [--quick] [--repetitions N] PORT
 //   --quick: one repetition, 100 round trips, 1 s idle (a check that it runs)
 
-// The counting operator new below hands out malloc memory that operator
-// delete frees; GCC pairs the inlined calls and warns about a mismatch there
-// is not.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <map>
-#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bench/support/connected_link.h"
+#include "bench/support/counting_new.h"
 #include "link/request_pipe.h"
 #include "platform/serial_line.h"
 #include "platform/waitable_event.h"
-
-namespace {
-std::atomic<uint64_t> gAllocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace zr8::bench {
 namespace {

@@ -29,6 +29,7 @@ using test::kConnectFrames;
 using test::kDeadline;
 using test::LineFiller;
 using test::Recorder;
+using test::WiredLink;
 using test::word;
 
 // A simulated ZR8 on a pty and the program's link wired to it.
@@ -56,6 +57,7 @@ public:
     sim::PtyServer& sim() { return sim_; }
     PortCatalogue& ports() { return wired_.ports(); }
     uint8_t simNumber() const { return wired_.number(); }
+    WiredLink& wired() { return wired_; }
 
 private:
     static std::string startedPath(sim::PtyServer& sim) {

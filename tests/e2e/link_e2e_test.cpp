@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "e2e_harness.h"
+#include "tests/support/link_scenarios.h"
 #include "platform/serial_port.h"
 
 namespace zr8 {
@@ -47,14 +48,7 @@ TEST(LinkEndToEnd, ConnectReadsTheSimulatorsConfiguration) {
 
 TEST(LinkEndToEnd, ReadEncodersReportsTheSimulatorsWords) {
     Link link;
-    ASSERT_TRUE(link.connect());
-    link.comm().readEncoders(0);
-    ASSERT_TRUE(link.recorder().waitForPositions(1));
-    const EncoderPositions reading = link.recorder().positions().front();
-    EXPECT_EQ(reading.valid, 1);
-    EXPECT_LT(reading.raArcsec, 1296000);
-    EXPECT_GE(reading.raArcsec, 0);
-    EXPECT_EQ(reading.raRaw >> 32, 0u);
+    test::expectReadingReported(link.wired());
     ASSERT_TRUE(link.waitForFramesAfterConnect(1));
     EXPECT_EQ(link.framesAfterConnect().front(), (Bytes{0xAA, 0x02, 0x7A, 0x01}));
 }
@@ -176,40 +170,21 @@ TEST(LinkEndToEnd, WrongDeviceIsRejectedAndClosed) {
     sim::FaultConfig faults;
     faults.wrongIdentify = true;
     Link link(faults);
-    link.comm().connect(link.simNumber(), 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotSupportedDevice));
-    // Closed: a new connect opens again instead of "already connected".
-    link.comm().connect(link.simNumber(), 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotSupportedDevice, 2));
-    EXPECT_EQ(link.recorder().count(StatusAlreadyConnected), 0u);
-    EXPECT_EQ(link.recorder().count(StatusConnected), 0u);
+    test::expectWrongDeviceRejected(link.wired());
 }
 
 TEST(LinkEndToEnd, SilentDeviceTimesOutAfterFortyTicks) {
     sim::FaultConfig faults;
     faults.silent = true;
     Link link(faults, 5);
-    link.comm().connect(link.simNumber(), 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotConnect));
-    EXPECT_EQ(link.recorder().statuses(),
-              (std::vector<int32_t>{StatusOpeningPort, StatusConnecting, StatusCannotConnect}));
-    link.comm().disconnect();  // the time-out closed the port
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotConnectedYet));
+    test::expectSilentDeviceTimesOut(link.wired());
 }
 
 TEST(LinkEndToEnd, DeviceLossIsReportedOnceAndClosesThePort) {
     sim::FaultConfig faults;
     faults.hangUpAfterFrames = static_cast<int>(std::size(kConnectFrames)) + 1;
     Link link(faults);
-    ASSERT_TRUE(link.connect());
-    link.comm().readEncoders(0);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusConnectionLost));
-    link.comm().disconnect();
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotConnectedYet));
-    EXPECT_EQ(link.recorder().count(StatusConnectionLost), 1u);
-    // The device is gone: connecting again fails plainly.
-    link.comm().connect(link.simNumber(), 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotOpenPort));
+    test::expectDeviceLossReportedOnce(link.wired());
 }
 
 // The program's simulator entry: the catalogue starts the simulator when the
@@ -251,13 +226,7 @@ TEST(LinkEndToEnd, SimulatorEntryStartsTheSimulatorOnConnect) {
 
 TEST(LinkEndToEnd, ShutdownWhileConnecting) {
     Link link;
-    link.comm().connect(link.simNumber(), 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusConnecting));
-    const auto begin = std::chrono::steady_clock::now();
-    link.takeDown();
-    // Shorter than the connect pause: the pause gives way to shutdown.
-    EXPECT_LT(std::chrono::steady_clock::now() - begin, 450ms);
-    EXPECT_FALSE(link.recorder().calledAfterShutdown());
+    test::expectShutdownWhileConnectingIsPrompt(link.wired());
     SerialPort other;
     PortError error;
     EXPECT_TRUE(other.open(link.sim().slavePath().c_str(), 115200, error)) << error.text();

@@ -12,6 +12,7 @@
 #include "platform/serial_port.h"
 #include "sim_ports.h"
 #include "tests/support/link_conversation.h"
+#include "tests/support/link_scenarios.h"
 #include "tests/support/recording_listener.h"
 #include "tests/support/wired_link.h"
 
@@ -102,14 +103,7 @@ TEST_F(WindowsLink, ConnectReportsItsStatusesInOrderAndTheConfiguration) {
 
 TEST_F(WindowsLink, ReadEncodersReportsAReading) {
     WiredLink link(simulator("configured"));
-    ASSERT_TRUE(link.connect());
-    link.comm().readEncoders(0);
-    ASSERT_TRUE(link.recorder().waitForPositions(1));
-    const EncoderPositions reading = link.recorder().positions().front();
-    EXPECT_EQ(reading.valid, 1);
-    EXPECT_GE(reading.raArcsec, 0);
-    EXPECT_LT(reading.raArcsec, 1296000);
-    EXPECT_EQ(reading.raRaw >> 32, 0u);
+    expectReadingReported(link);
 }
 
 TEST_F(WindowsLink, EveryRequestsFrameArrivesIntact) {
@@ -133,25 +127,12 @@ TEST_F(WindowsLink, EveryRequestsFrameArrivesIntact) {
 
 TEST_F(WindowsLink, SilentDeviceTimesOutAfterFortyTicks) {
     WiredLink link(simulator("silent"), 5);
-    const uint64_t ticksBefore = link.ticks().ticks();
-    link.comm().connect(link.number(), 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotConnect));
-    EXPECT_GE(link.ticks().ticks() - ticksBefore, 40u);
-    EXPECT_EQ(link.recorder().statuses(),
-              (std::vector<int32_t>{StatusOpeningPort, StatusConnecting, StatusCannotConnect}));
-    link.comm().disconnect();  // the time-out closed the port
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotConnectedYet));
+    expectSilentDeviceTimesOut(link);
 }
 
 TEST_F(WindowsLink, WrongDeviceIsRejectedAndClosed) {
     WiredLink link(simulator("wrong-device"));
-    link.comm().connect(link.number(), 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotSupportedDevice));
-    // Closed: a new connect opens again instead of "already connected".
-    link.comm().connect(link.number(), 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotSupportedDevice, 2));
-    EXPECT_EQ(link.recorder().count(StatusAlreadyConnected), 0u);
-    EXPECT_EQ(link.recorder().count(StatusConnected), 0u);
+    expectWrongDeviceRejected(link);
 }
 
 struct MissingPort {
@@ -205,34 +186,17 @@ TEST_F(WindowsLink, PortAlreadyOpenIsRefusedAsInUse) {
     ASSERT_TRUE(link.connect());
 }
 
+// This simulator hangs up once it has answered the connect sequence and one
+// reading, and is gone after that: one test per start of the simulators.
 TEST_F(WindowsLink, DeviceLossIsReportedOnceAndClosesThePort) {
-    // This simulator hangs up once it has answered the connect sequence and
-    // one reading, and is gone after that.
     WiredLink link(simulator("lost-after-reading"));
-    ASSERT_TRUE(link.connect());
-    link.comm().readEncoders(0);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusConnectionLost));
-    EXPECT_EQ(link.recorder().lastConnection().state, LineState::Closed);
-    // Closed, and the reader is not left spinning: time passes, nothing more
-    // is said, and a disconnect finds nothing open.
-    ASSERT_TRUE(link.ticks().waitForMore(10));
-    link.comm().disconnect();
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotConnectedYet));
-    EXPECT_EQ(link.recorder().count(StatusConnectionLost), 1u);
-    link.comm().connect(link.number(), 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotOpenPort));
+    expectDeviceLossReportedOnce(link);
 }
 
 TEST_F(WindowsLink, ShutdownWhileConnecting) {
     const std::string port = simulator("answering");
     WiredLink link(port);
-    link.comm().connect(link.number(), 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusConnecting));
-    const auto begin = std::chrono::steady_clock::now();
-    link.takeDown();
-    // Shorter than the connect pause: the pause gives way to shutdown.
-    EXPECT_LT(std::chrono::steady_clock::now() - begin, 450ms);
-    EXPECT_FALSE(link.recorder().calledAfterShutdown());
+    expectShutdownWhileConnectingIsPrompt(link);
     EXPECT_TRUE(answersAfresh(port));
 }
 
