@@ -135,18 +135,7 @@ class LinkCannotOpen : public ::testing::TestWithParam<UnopenablePort> {};
 
 TEST_P(LinkCannotOpen, ReportsStatus6AndWhy) {
     Link link;
-    const uint8_t number =
-        GetParam().path != nullptr ? link.ports().addDevicePath(GetParam().path) : uint8_t{200};
-    link.comm().connect(number, 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotOpenPort));
-    EXPECT_EQ(link.recorder().statuses(),
-              (std::vector<int32_t>{StatusOpeningPort, StatusCannotOpenPort}));
-    const ConnectionInfo line = link.recorder().lastConnection();
-    EXPECT_EQ(line.state, LineState::OpenFailed);
-    EXPECT_EQ(line.failure, GetParam().code) << line.reason;
-    EXPECT_NE(line.reason[0], '\0');
-    // The link stays usable.
-    ASSERT_TRUE(link.connect());
+    test::expectCannotOpen(link.wired(), GetParam().path, GetParam().code);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -147,18 +147,7 @@ class WindowsLinkCannotOpen : public WindowsLink,
 
 TEST_P(WindowsLinkCannotOpen, ReportsStatus6AsNotFoundAndStaysUsable) {
     WiredLink link(simulator("answering"));
-    const uint8_t number =
-        GetParam().typed != nullptr ? link.ports().addDevicePath(GetParam().typed) : uint8_t{200};
-    link.comm().connect(number, 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotOpenPort));
-    EXPECT_EQ(link.recorder().statuses(),
-              (std::vector<int32_t>{StatusOpeningPort, StatusCannotOpenPort}));
-    const ConnectionInfo line = link.recorder().lastConnection();
-    EXPECT_EQ(line.state, LineState::OpenFailed);
-    EXPECT_EQ(line.failure, PortErrorCode::NotFound) << line.reason;
-    EXPECT_NE(line.reason[0], '\0');
-    EXPECT_NE(line.remedy[0], '\0');
-    ASSERT_TRUE(link.connect());
+    expectCannotOpen(link, GetParam().typed, PortErrorCode::NotFound);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ports, WindowsLinkCannotOpen,

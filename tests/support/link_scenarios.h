@@ -25,6 +25,23 @@ inline void expectReadingReported(WiredLink& link) {
     EXPECT_EQ(reading.raRaw >> 32, 0u);
 }
 
+// A port that cannot be opened (`path` entered, or no port under the
+// number 200): status 6 with the reason and a remedy, and the link still
+// usable for the device it was made with.
+inline void expectCannotOpen(WiredLink& link, const char* path, PortErrorCode code) {
+    const uint8_t number = path != nullptr ? link.ports().addDevicePath(path) : uint8_t{200};
+    link.comm().connect(number, 115200);
+    ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotOpenPort));
+    EXPECT_EQ(link.recorder().statuses(),
+              (std::vector<int32_t>{StatusOpeningPort, StatusCannotOpenPort}));
+    const ConnectionInfo line = link.recorder().lastConnection();
+    EXPECT_EQ(line.state, LineState::OpenFailed);
+    EXPECT_EQ(line.failure, code) << line.reason;
+    EXPECT_NE(line.reason[0], '\0');
+    EXPECT_NE(line.remedy[0], '\0') << line.reason;
+    ASSERT_TRUE(link.connect());
+}
+
 // A controller that never answers: status 7 once the 40 ticks of the
 // connect sequence ran out, and the port closed.
 inline void expectSilentDeviceTimesOut(WiredLink& link) {
