@@ -64,7 +64,8 @@ public:
     }
     bool waitPositions(uint64_t count) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(5), [&] { return positions_ >= count; });
+        return changed_.wait_for(lock, std::chrono::seconds(5),
+                                 [&] { return positions_ >= count; });
     }
 
 private:

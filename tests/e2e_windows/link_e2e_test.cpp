@@ -24,14 +24,16 @@ using namespace test;
 
 class WindowsLink : public ::testing::Test {
 protected:
-    // The simulator in `role`, or the test is skipped.
+    // The port of the simulator in `role`; a failure when there is none.
     std::string simulator(const std::string& role) {
         const std::string port = sims.port(role);
         if (port.empty()) ADD_FAILURE() << "no simulated controller in the role " << role;
         return port;
     }
     void SetUp() override {
-        if (sims.port("answering").empty()) GTEST_SKIP() << "no simulated controllers (ZR8_WINE_SIMS)";
+        if (sims.port("answering").empty()) {
+            GTEST_SKIP() << "no simulated controllers (ZR8_WINE_SIMS)";
+        }
     }
 
     const SimPorts sims;
