@@ -11,6 +11,18 @@ endif()
 set(ZR8_HOST_SIM ${PROJECT_SOURCE_DIR}/build/default/sim/zr8-sim
     CACHE FILEPATH "zr8-sim built for the host (the default preset's build)")
 
+# Tests that talk to simulated controllers (the serial port's, the end-to-end
+# ones, the benchmark's short run) add ZR8_SIM_TEST_PROPERTIES. Under Wine
+# they are zr8-sim processes for the host on COM ports of the prefix, started
+# before the first such test and ended after the last (scripts/wine-sims;
+# tests/CMakeLists.txt adds the two), one test at a time using them;
+# ZR8_SIM_STATE/ports names each port's role. On Windows itself there are
+# none and those tests are skipped.
+if(CMAKE_CROSSCOMPILING)
+  set(ZR8_SIM_STATE ${CMAKE_BINARY_DIR}/wine-sims)
+  set(ZR8_SIM_TEST_PROPERTIES RESOURCE_LOCK com_ports FIXTURES_REQUIRED zr8_sims)
+endif()
+
 # Debian ships GoogleTest as sources; build it with this compiler.
 set(ZR8_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources to build")
 

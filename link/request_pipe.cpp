@@ -1,18 +1,18 @@
 #include "link/request_pipe.h"
 
-#include <chrono>
-
 #include "link/request_message.h"
 
 namespace zr8 {
 
 bool RequestPipe::post(const uint8_t* message, size_t length, const WaitableEvent* giveUp) {
-    std::unique_lock<std::timed_mutex> guard(lock_, std::defer_lock);
+    std::unique_lock<std::mutex> guard(lock_, std::defer_lock);
     if (giveUp == nullptr) {
         guard.lock();
     } else {
-        while (!guard.try_lock_for(std::chrono::milliseconds(kGiveUpCheckMs))) {
-            if (giveUp->isSet()) return false;
+        // Waiting on the event between tries ends the wait at once when it
+        // is set.
+        while (!guard.try_lock()) {
+            if (giveUp->wait(kGiveUpCheckMs)) return false;
         }
     }
     return pipe_.write(message, length, giveUp);

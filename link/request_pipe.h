@@ -21,7 +21,7 @@ namespace zr8 {
 
 class RequestPipe {
 public:
-    // How often a waiter for the lock looks at its give-up event.
+    // How often a producer with a give-up event tries the lock again.
     static constexpr int kGiveUpCheckMs = 2;
 
     bool valid() const { return pipe_.valid(); }
@@ -46,7 +46,7 @@ public:
     void releaseWriters() { pipe_.releaseWriters(); }
 
 private:
-    std::timed_mutex lock_;  // held for one write of one message
+    std::mutex lock_;  // held for one write of one message
     BytePipe pipe_;
 };
 

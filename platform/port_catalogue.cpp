@@ -14,29 +14,35 @@ std::string PortEntry::label() const {
 PortCatalogue::PortCatalogue(DeviceScanner scanner) : scanner_(std::move(scanner)) { refresh(); }
 
 uint8_t PortCatalogue::assignLocked(PortKind kind, const std::string& path,
-                                    const std::string& description) {
+                                    const std::string& description, uint8_t systemNumber) {
+    // "com7" typed and "COM7" detected are one port: the system's number says so.
     for (auto& [number, slot] : slots_) {
+        const bool samePort =
+            slot.path == path || (systemNumber != 0 && slot.systemNumber == systemNumber);
         const bool same = kind == PortKind::Provided
                               ? slot.kind == PortKind::Provided && slot.description == description
-                              : slot.kind != PortKind::Provided && slot.path == path;
+                              : slot.kind != PortKind::Provided && samePort;
         if (same) {
             slot.present = true;
             if (!description.empty()) slot.description = description;
             return number;
         }
     }
+    auto take = [&](uint8_t number) {
+        slots_[number] = Slot{kind, path, description, systemNumber, true, nullptr};
+        return number;
+    };
+    if (systemNumber != 0 && slots_.count(systemNumber) == 0) return take(systemNumber);
     for (unsigned number = 1; number <= 255; ++number) {
-        if (slots_.count(static_cast<uint8_t>(number)) == 0) {
-            slots_[static_cast<uint8_t>(number)] = Slot{kind, path, description, true, nullptr};
-            return static_cast<uint8_t>(number);
-        }
+        const auto free = static_cast<uint8_t>(number);
+        if (slots_.count(free) == 0) return take(free);
     }
     return 0;
 }
 
 uint8_t PortCatalogue::addProvided(const std::string& name, Starter starter) {
     std::lock_guard guard(lock_);
-    const uint8_t number = assignLocked(PortKind::Provided, std::string(), name);
+    const uint8_t number = assignLocked(PortKind::Provided, std::string(), name, 0);
     if (number != 0) {
         slots_[number].starter = std::move(starter);
         streamStarters_.erase(number);
@@ -46,7 +52,7 @@ uint8_t PortCatalogue::addProvided(const std::string& name, Starter starter) {
 
 uint8_t PortCatalogue::addProvidedStream(const std::string& name, StreamStarter starter) {
     std::lock_guard guard(lock_);
-    const uint8_t number = assignLocked(PortKind::Provided, std::string(), name);
+    const uint8_t number = assignLocked(PortKind::Provided, std::string(), name, 0);
     if (number != 0) {
         slots_[number].starter = nullptr;
         streamStarters_[number] = std::move(starter);
@@ -63,14 +69,14 @@ void PortCatalogue::refresh() {
     }
     // A path the operator entered that the scan now finds stays "entered".
     for (const DetectedDevice& device : found) {
-        assignLocked(PortKind::Detected, device.path, device.description);
+        assignLocked(PortKind::Detected, device.path, device.description, device.number);
     }
 }
 
 uint8_t PortCatalogue::addDevicePath(const std::string& path) {
     if (path.empty()) return 0;
     std::lock_guard guard(lock_);
-    return assignLocked(PortKind::Entered, path, std::string());
+    return assignLocked(PortKind::Entered, path, std::string(), systemPortNumber(path));
 }
 
 std::vector<PortEntry> PortCatalogue::entries() const {

@@ -5,9 +5,11 @@
 // on demand, such as a stand-in for a controller). What is listed here is
 // what connect opens.
 //
-// Numbers: 1..255, handed out in order of first sight and kept for the life
-// of the catalogue, so a number chosen from the list still names the same
-// device after a refresh. 0 names nothing. A device that went away keeps its
+// Numbers: 1..255, kept for the life of the catalogue, so a number chosen
+// from the list still names the same device after a refresh. A port the
+// system numbers itself (COM3 on Windows, detected or typed) gets that
+// number while it is free; the others are handed out lowest free first, in
+// order of first sight. 0 names nothing. A device that went away keeps its
 // number; opening it then fails with NotFound.
 //
 // Threads: every operation may be called from any thread. The front end
@@ -87,11 +89,13 @@ private:
         PortKind kind;
         std::string path;
         std::string description;
+        uint8_t systemNumber;  // the system's number for the port, 0 for none
         bool present;
         Starter starter;
     };
 
-    uint8_t assignLocked(PortKind kind, const std::string& path, const std::string& description);
+    uint8_t assignLocked(PortKind kind, const std::string& path, const std::string& description,
+                         uint8_t systemNumber);
 
     DeviceScanner scanner_;
     mutable std::mutex lock_;

@@ -29,8 +29,11 @@ public:
     // this one) is refused with Busy. On failure `error` says why.
     bool open(const char* device, uint32_t baudRate, PortError& error);
 
-    // Discards unsent and unread bytes and closes. Safe when closed.
+    // Gives bytes still on their way out up to kDrainOnCloseMs to leave (a
+    // store right before a disconnect must not be lost), then discards what
+    // is unread and what could not leave, and closes. Safe when closed.
     void close() override;
+    static constexpr int kDrainOnCloseMs = 100;
 
     bool isOpen() const override { return handle_ != kNoHandle; }
 

@@ -6,12 +6,6 @@
 //
 // Latencies are reported as counters in microseconds: median_us and p99_us.
 
-// The counting operator new below hands out malloc memory that operator
-// delete frees; GCC pairs the inlined calls and warns about a mismatch there
-// is not.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -24,47 +18,25 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
-#include <new>
+#include <span>
 #include <thread>
 #include <vector>
 
-#include "app/heart_beat.h"
-#include "link/comm_control.h"
-#include "link/status_codes.h"
-#include "platform/port_catalogue.h"
+#include "bench/support/connected_link.h"
+#include "bench/support/counting_new.h"
 #include "sim/pty_server.h"
-
-// Heap allocations, counted on every thread except the simulator's (which
-// records every frame for tests and is not part of the program's link).
-namespace {
-std::atomic<uint64_t> gAllocations{0};
-thread_local bool tExcluded = false;
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (!tExcluded) gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace zr8 {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-int64_t nowNanos() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-        .count();
-}
+using bench::ConnectedLink;
+using bench::gAllocations;
+using bench::tExcluded;
+using bench::median;
+using bench::nowNanos;
+using Clock = bench::Clock;
 
 // When the simulator last received a frame and last handed reply bytes to
 // the pty, from its trace (called on its thread).
@@ -73,110 +45,38 @@ std::atomic<int64_t> gSimSentAt{0};
 // 4 + 13 bytes at 115200 baud, 8N1: ten bits a byte.
 constexpr double kWireMicros = 17 * 10 * 1e6 / 115200.0;
 
-class FixedClock : public iSkyClock {
-public:
-    long double localSiderealTime() const override { return 10.0L; }
-};
-
-class Waiter : public iNotificationListener {
-public:
-    void onStatus(int32_t) override {}
-    void onConfiguration(int32_t code, int32_t, const MountConfig&, const EncoderConfig&) override {
-        std::lock_guard lock(mutex_);
-        connected_ = code == StatusConnected;
-        changed_.notify_all();
-    }
-    void onMeridianFlipQuery(int32_t) override {}
-    void reservedNotification(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
-                              int32_t) override {}
-    void onConnection(const ConnectionInfo&) override {}
-    void onPositions(const EncoderPositions&) override {
-        const int64_t at = nowNanos();
-        std::lock_guard lock(mutex_);
-        positionsAt_ = at;
-        ++positions_;
-        changed_.notify_all();
-    }
-    bool waitConnected() {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return connected_; });
-    }
-    uint64_t positions() {
-        std::lock_guard lock(mutex_);
-        return positions_;
-    }
-    int64_t positionsAt() {
-        std::lock_guard lock(mutex_);
-        return positionsAt_;
-    }
-    bool waitPositions(uint64_t count) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(5), [&] { return positions_ >= count; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool connected_ = false;
-    uint64_t positions_ = 0;
-    int64_t positionsAt_ = 0;
-};
-
 // The program's link, connected to the simulator, with the real 250 ms heartbeat.
-struct ConnectedLink {
+struct SimulatedLink {
     sim::PtyServer sim;
-    PortCatalogue ports{PortCatalogue::DeviceScanner{}};
-    FixedClock clock;
-    Waiter waiter;
-    HeartBeat heartBeat;
-    std::unique_ptr<CommControl> comm;
+    std::unique_ptr<ConnectedLink> link;
     bool ok = false;
 
-    ConnectedLink() {
+    SimulatedLink() {
         sim.setTraceSink([](sim::TraceDirection direction, std::span<const uint8_t>) {
             tExcluded = true;
             if (direction == sim::TraceDirection::Received) gSimReceivedAt = nowNanos();
             if (direction == sim::TraceDirection::Sent) gSimSentAt = nowNanos();
         });
         if (!sim.start()) return;
-        const uint8_t number = ports.addDevicePath(sim.slavePath());
-        EncoderConfig format;
-        format.raBitsPerRev = format.decBitsPerRev = 25;
-        format.raLeadingBits = format.decLeadingBits = 12;
-        comm = std::make_unique<CommControl>(waiter, clock, format, ports);
-        heartBeat.setListener(comm.get());
-        heartBeat.start();
-        comm->connect(number, 115200);
-        ok = waiter.waitConnected();
-    }
-    ~ConnectedLink() {
-        heartBeat.clearListener();
-        if (comm) comm->shutdown();
-        comm.reset();
-        heartBeat.stop();
+        link = std::make_unique<ConnectedLink>(sim.slavePath());
+        ok = link->ok;
     }
 };
 
-double median(std::vector<double>& values) {
-    if (values.empty()) return 0.0;
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
-}
-
-void reportPercentiles(benchmark::State& state, std::vector<double>& micros) {
+void reportPercentiles(benchmark::State& state, const std::vector<double>& micros) {
     if (micros.empty()) return;
-    std::sort(micros.begin(), micros.end());
-    state.counters["median_us"] = micros[micros.size() / 2];
-    state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
+    state.counters["median_us"] = median(micros);
+    state.counters["p99_us"] = bench::percentile99(micros);
     state.counters["wire_us"] = kWireMicros;
 }
 
 void BM_ReadEncodersThroughTheLink(benchmark::State& state) {
-    ConnectedLink link;
-    if (!link.ok) {
+    SimulatedLink simulated;
+    if (!simulated.ok) {
         state.SkipWithError("could not connect to the simulator");
         return;
     }
+    ConnectedLink& link = *simulated.link;
     // Measured from the call of readEncoders to the link's onPositions call;
     // the stages around the simulator and the hand-over to the waiting
     // thread are reported beside it.
@@ -340,8 +240,8 @@ double processCpuSeconds() {
 }
 
 void BM_ConnectedIdleCpu(benchmark::State& state) {
-    ConnectedLink link;
-    if (!link.ok) {
+    SimulatedLink simulated;
+    if (!simulated.ok) {
         state.SkipWithError("could not connect to the simulator");
         return;
     }

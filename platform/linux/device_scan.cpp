@@ -67,4 +67,7 @@ std::vector<DetectedDevice> scanSerialDevices() {
     return found;
 }
 
+// Device paths carry no number of the system's: the catalogue hands them out.
+uint8_t systemPortNumber(const std::string&) { return 0; }
+
 }  // namespace zr8

@@ -127,7 +127,19 @@ void SerialPort::close() {
     if (handle_ == kNoHandle) return;
     const int fd = static_cast<int>(handle_);
     handle_ = kNoHandle;
-    ::tcflush(fd, TCIOFLUSH);
+    // Output the driver still queues is left to go, for a while; a flush
+    // would throw away frames already handed over (on a pty, even those the
+    // other side has not read yet).
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrainOnCloseMs);
+    int queued = 0;
+    while (::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+        ::poll(nullptr, 0, 1);
+    }
+    // Whatever could not leave in time is dropped, so close() cannot wait
+    // on a stalled line.
+    ::tcflush(fd, queued > 0 ? TCIOFLUSH : TCIFLUSH);
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);  // also drops the advisory lock
 }

@@ -1,6 +1,7 @@
 // Serial ports from SetupAPI's Ports class: the device's "PortName" value
 // ("COM3") is what opens it, its friendly name ("USB Serial Port (COM3)")
-// describes it. Printer ports share the class and are left out.
+// describes it, and its COM number is the port's number in the catalogue.
+// Printer ports share the class and are left out.
 #include "platform/device_scan.h"
 
 #include <windows.h>
@@ -55,11 +56,15 @@ std::vector<DetectedDevice> scanSerialDevices() {
     for (DWORD index = 0; ::SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
         const std::string name = portName(devices, device);
         if (name.empty() || name.rfind("LPT", 0) == 0) continue;
-        found.push_back({name, friendlyName(devices, device)});
+        found.push_back({name, friendlyName(devices, device), systemPortNumber(name)});
     }
     ::SetupDiDestroyDeviceInfoList(devices);
     sortByComNumber(found);
     return found;
+}
+
+uint8_t systemPortNumber(const std::string& name) {
+    return static_cast<uint8_t>(comPortNumber(name));
 }
 
 }  // namespace zr8

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "e2e_harness.h"
+#include "tests/support/link_scenarios.h"
 #include "platform/serial_port.h"
 
 namespace zr8 {
@@ -47,14 +48,7 @@ TEST(LinkEndToEnd, ConnectReadsTheSimulatorsConfiguration) {
 
 TEST(LinkEndToEnd, ReadEncodersReportsTheSimulatorsWords) {
     Link link;
-    ASSERT_TRUE(link.connect());
-    link.comm().readEncoders(0);
-    ASSERT_TRUE(link.recorder().waitForPositions(1));
-    const EncoderPositions reading = link.recorder().positions().front();
-    EXPECT_EQ(reading.valid, 1);
-    EXPECT_LT(reading.raArcsec, 1296000);
-    EXPECT_GE(reading.raArcsec, 0);
-    EXPECT_EQ(reading.raRaw >> 32, 0u);
+    test::expectReadingReported(link.wired());
     ASSERT_TRUE(link.waitForFramesAfterConnect(1));
     EXPECT_EQ(link.framesAfterConnect().front(), (Bytes{0xAA, 0x02, 0x7A, 0x01}));
 }
@@ -62,55 +56,10 @@ TEST(LinkEndToEnd, ReadEncodersReportsTheSimulatorsWords) {
 TEST(LinkEndToEnd, EveryRequestsFrameArrivesIntact) {
     Link link;
     ASSERT_TRUE(link.connect());
-    Recorder& seen = link.recorder();
-    CommControl& comm = link.comm();
-
-    comm.storeSettings();
-    ASSERT_TRUE(seen.waitForStatus(StatusParametersStored));
-    comm.setEncoderCalibration(0x03, 0x01020304, -2);
-    ASSERT_TRUE(seen.waitForStatus(StatusCalibrationUpdated));
-    comm.stopMotion(4);
-    ASSERT_TRUE(seen.waitForStatus(StatusReady));
-    comm.setTracking(1);
-    comm.setMotorReverse(0x03, 0x5A);
-    const uint8_t format[8] = {0x01, 0x0C, 0x19, 0x00, 0x02, 0x0C, 0x19, 0x00};
-    comm.setEncoderFormat(format);
-    comm.readEncoders(1);
-    comm.readEncoders(2);
-    comm.readEncodersQuiet(7);
-    comm.sendReserved(0xDEADBEEF, 1);  // no frame
-    comm.manualMove(2, 5);
-    ASSERT_TRUE(seen.waitForStatus(StatusManualMovement));
-    comm.pierSideMove(1);
-
-    const MountConfig mount = seen.mount();
-    const uint32_t quarterRa = mount.raMicrostepResolution >> 2;
-    const uint32_t quarterDec = mount.decMicrostepResolution >> 2;
-    const std::vector<Bytes> expected = {
-        {0xAA, 0x02, 0x0D, 0x01},
-        concat({{0xAA, 0x0B, 0x7C, 0x01, 0x03}, word(0x01020304), word(0xFFFFFFFE)}),
-        {0xAA, 0x03, 0x21, 0x00, 0xC0},
-        {0xAA, 0x03, 0x24, 0x00, 0x01},
-        {0xAA, 0x05, 0x32, 0x00, 0xC0, 0x03, 0x5A},
-        {0xAA, 0x0A, 0x18, 0x01, 0x01, 0x0C, 0x19, 0x00, 0x02, 0x0C, 0x19, 0x00},
-        {0xAA, 0x02, 0x7D, 0x01},
-        {0xAA, 0x02, 0x7E, 0x01},
-        {0xAA, 0x02, 0x7A, 0x01},
-        {},  // manual move: speed from the curve, checked by shape below
-        concat({{0xAA, 0x0B, 0x20, 0x01, 0xC0}, word(0u - quarterRa), word(quarterDec)}),
-    };
-    ASSERT_TRUE(link.waitForFramesAfterConnect(expected.size()));
-    const std::vector<Bytes> frames = link.framesAfterConnect();
-    ASSERT_EQ(frames.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        if (expected[i].empty()) {
-            ASSERT_EQ(frames[i].size(), 9u);
-            EXPECT_EQ(Bytes(frames[i].begin(), frames[i].begin() + 5),
-                      (Bytes{0xAA, 0x07, 0x23, 0x00, 0x80}));
-            continue;
-        }
-        EXPECT_EQ(frames[i], expected[i]) << "frame " << i;
-    }
+    test::sendEveryRequest(link.comm(), link.recorder());
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(link.waitForFramesAfterConnect(test::kEveryRequestFrames));
+    test::expectEveryRequestsFrames(link.framesAfterConnect(), link.recorder().mount());
     EXPECT_EQ(link.sim().snapshot().framesIgnored, 0u);
 }
 
@@ -186,18 +135,7 @@ class LinkCannotOpen : public ::testing::TestWithParam<UnopenablePort> {};
 
 TEST_P(LinkCannotOpen, ReportsStatus6AndWhy) {
     Link link;
-    const uint8_t number =
-        GetParam().path != nullptr ? link.ports().addDevicePath(GetParam().path) : uint8_t{200};
-    link.comm().connect(number, 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotOpenPort));
-    EXPECT_EQ(link.recorder().statuses(),
-              (std::vector<int32_t>{StatusOpeningPort, StatusCannotOpenPort}));
-    const ConnectionInfo line = link.recorder().lastConnection();
-    EXPECT_EQ(line.state, LineState::OpenFailed);
-    EXPECT_EQ(line.failure, GetParam().code) << line.reason;
-    EXPECT_NE(line.reason[0], '\0');
-    // The link stays usable.
-    ASSERT_TRUE(link.connect());
+    test::expectCannotOpen(link.wired(), GetParam().path, GetParam().code);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -221,40 +159,21 @@ TEST(LinkEndToEnd, WrongDeviceIsRejectedAndClosed) {
     sim::FaultConfig faults;
     faults.wrongIdentify = true;
     Link link(faults);
-    link.comm().connect(link.simNumber(), 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotSupportedDevice));
-    // Closed: a new connect opens again instead of "already connected".
-    link.comm().connect(link.simNumber(), 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotSupportedDevice, 2));
-    EXPECT_EQ(link.recorder().count(StatusAlreadyConnected), 0u);
-    EXPECT_EQ(link.recorder().count(StatusConnected), 0u);
+    test::expectWrongDeviceRejected(link.wired());
 }
 
 TEST(LinkEndToEnd, SilentDeviceTimesOutAfterFortyTicks) {
     sim::FaultConfig faults;
     faults.silent = true;
     Link link(faults, 5);
-    link.comm().connect(link.simNumber(), 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotConnect));
-    EXPECT_EQ(link.recorder().statuses(),
-              (std::vector<int32_t>{StatusOpeningPort, StatusConnecting, StatusCannotConnect}));
-    link.comm().disconnect();  // the time-out closed the port
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotConnectedYet));
+    test::expectSilentDeviceTimesOut(link.wired());
 }
 
 TEST(LinkEndToEnd, DeviceLossIsReportedOnceAndClosesThePort) {
     sim::FaultConfig faults;
     faults.hangUpAfterFrames = static_cast<int>(std::size(kConnectFrames)) + 1;
     Link link(faults);
-    ASSERT_TRUE(link.connect());
-    link.comm().readEncoders(0);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusConnectionLost));
-    link.comm().disconnect();
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusNotConnectedYet));
-    EXPECT_EQ(link.recorder().count(StatusConnectionLost), 1u);
-    // The device is gone: connecting again fails plainly.
-    link.comm().connect(link.simNumber(), 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusCannotOpenPort));
+    test::expectDeviceLossReportedOnce(link.wired());
 }
 
 // The program's simulator entry: the catalogue starts the simulator when the
@@ -296,13 +215,7 @@ TEST(LinkEndToEnd, SimulatorEntryStartsTheSimulatorOnConnect) {
 
 TEST(LinkEndToEnd, ShutdownWhileConnecting) {
     Link link;
-    link.comm().connect(link.simNumber(), 115200);
-    ASSERT_TRUE(link.recorder().waitForStatus(StatusConnecting));
-    const auto begin = std::chrono::steady_clock::now();
-    link.takeDown();
-    // Shorter than the connect pause: the pause gives way to shutdown.
-    EXPECT_LT(std::chrono::steady_clock::now() - begin, 450ms);
-    EXPECT_FALSE(link.recorder().calledAfterShutdown());
+    test::expectShutdownWhileConnectingIsPrompt(link.wired());
     SerialPort other;
     PortError error;
     EXPECT_TRUE(other.open(link.sim().slavePath().c_str(), 115200, error)) << error.text();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <functional>
 
 #include "link/frames.h"
@@ -116,6 +117,9 @@ TEST(Dispatch, SimpleRequestsSendTheirFrames) {
         {[](uint8_t* o) { return buildReservedMessage(o, 1, 2); }, {}, true},
         {[](uint8_t* o) { return buildEncoderCalibrationMessage(o, 0x03, -2, 0x01000000); },
          {"frame AA 0B 7C 01 03 FE FF FF FF 00 00 00 01"}, false},
+        // The offsets typed as 4294967295 (or -1) and -2147483648.
+        {[](uint8_t* o) { return buildEncoderCalibrationMessage(o, 0x00, -1, INT32_MIN); },
+         {"frame AA 0B 7C 01 00 FF FF FF FF 00 00 00 80"}, false},
         {[](uint8_t* o) { return buildPierSideMoveMessage(o, 0); }, {}, true},
         {[](uint8_t* o) { return buildPierSideMoveMessage(o, 5); }, {}, true},
         {[](uint8_t* o) { return buildMeridianFlipChoiceMessage(o, 0x0100); }, {}, true},

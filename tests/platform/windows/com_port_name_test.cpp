@@ -96,11 +96,12 @@ TEST(DeviceScan, ListsComPortsByNumberWithTheirFriendlyNames) {
     std::vector<std::string> listed;
     for (const DetectedDevice& device : scanSerialDevices()) {
         if (device.description.rfind("Test ", 0) == 0) {
-            listed.push_back(device.path + " | " + device.description);
+            listed.push_back(device.path + " | " + std::to_string(device.number) + " | " +
+                             device.description);
         }
     }
-    EXPECT_EQ(listed, (std::vector<std::string>{"COM3 | Test Serial Port (COM3)",
-                                                "COM10 | Test Serial Port (COM10)"}));
+    EXPECT_EQ(listed, (std::vector<std::string>{"COM3 | 3 | Test Serial Port (COM3)",
+                                                "COM10 | 10 | Test Serial Port (COM10)"}));
 }
 
 }  // namespace
