@@ -14,8 +14,8 @@ long double julianDate(int32_t year, int32_t month, int32_t day, int32_t hour, i
     }
     // The calendar is decided on the date as given, before January and
     // February are moved into the previous year.
-    const bool gregorian = year > 1582 || (year == 1582 && month > 10) ||
-                           (year == 1582 && month == 10 && day > 14);
+    const bool gregorian =
+        year > 1582 || (year == 1582 && month > 10) || (year == 1582 && month == 10 && day > 14);
     const int32_t b = gregorian ? y / 400 - y / 100 : -2;
 
     // Each product is rounded to double before its floor is taken.
@@ -43,10 +43,9 @@ double greenwichSiderealTime(double jd) {
     const long double t = static_cast<long double>(jd) - 2451545.0L;
     const long double tc = t / 36525.0L;
     const double theta = static_cast<double>(t * 360.98564736629L + 280.46061837L +
-                                             (tc * 0.000387933L) * tc -
-                                             tc * tc * tc / 38710000.0L);
-    const double reduced = (theta >= 0.0 && theta < 360.0) ? theta
-                                                           : static_cast<double>(normalizeDegrees(theta));
+                                             (tc * 0.000387933L) * tc - tc * tc * tc / 38710000.0L);
+    const double reduced =
+        (theta >= 0.0 && theta < 360.0) ? theta : static_cast<double>(normalizeDegrees(theta));
     const double hours = reduced * (1.0 / 15.0);
     // An angle a hair below 360 can round up to exactly 24 hours.
     return hours < 24.0 ? hours : hours - 24.0;

@@ -92,17 +92,17 @@ void CommControl::workerLoop() {
     for (;;) {
         size_t received = 0;
         switch (pipe_.read(slice, sizeof slice, received, workerQuit_, kWorkerWaitMs)) {
-            case BytePipe::ReadOutcome::Data:
-                engine_->feedPipeBytes(slice, received);
-                break;
-            case BytePipe::ReadOutcome::TimedOut:
-                break;
-            case BytePipe::ReadOutcome::Quit:
-                return;
-            case BytePipe::ReadOutcome::Failed:
-                // Cannot happen while the pipe lives; wait for quit rather than spin.
-                if (workerQuit_.wait(kWorkerWaitMs)) return;
-                break;
+        case BytePipe::ReadOutcome::Data:
+            engine_->feedPipeBytes(slice, received);
+            break;
+        case BytePipe::ReadOutcome::TimedOut:
+            break;
+        case BytePipe::ReadOutcome::Quit:
+            return;
+        case BytePipe::ReadOutcome::Failed:
+            // Cannot happen while the pipe lives; wait for quit rather than spin.
+            if (workerQuit_.wait(kWorkerWaitMs)) return;
+            break;
         }
     }
 }
@@ -134,8 +134,8 @@ bool CommControl::openPort(uint8_t portNumber, uint32_t baudRate, ConnectionInfo
     if (!opened) {
         connection.failure = error.code;
         if (!error.device.empty()) copyText(connection.device, error.device);
-        copyText(connection.reason, error.systemMessage.empty() ? portErrorName(error.code)
-                                                                : error.systemMessage);
+        copyText(connection.reason,
+                 error.systemMessage.empty() ? portErrorName(error.code) : error.systemMessage);
         copyText(connection.remedy, error.remedy);
     }
     return opened;

@@ -26,10 +26,14 @@ constexpr Step kSteps[] = {
      [](const uint8_t* f, size_t, MountConfig& m, EncoderConfig&) { decodeQuery02(f, m); },
      LinkState::AxisQuerySent},
     {LinkState::AxisQuerySent, CmdSetupQuery14,
-     [](const uint8_t* f, size_t, MountConfig& m, EncoderConfig&) { decodeAxisConfiguration(f, m); },
+     [](const uint8_t* f, size_t, MountConfig& m, EncoderConfig&) {
+         decodeAxisConfiguration(f, m);
+     },
      LinkState::MotorQuerySent},
     {LinkState::MotorQuerySent, CmdSetupQuery15,
-     [](const uint8_t* f, size_t, MountConfig& m, EncoderConfig&) { decodeMotorConfiguration(f, m); },
+     [](const uint8_t* f, size_t, MountConfig& m, EncoderConfig&) {
+         decodeMotorConfiguration(f, m);
+     },
      LinkState::FormatQuerySent},
     {LinkState::FormatQuerySent, CmdReadEncoderFormat,
      [](const uint8_t* f, size_t, MountConfig&, EncoderConfig& e) { decodeEncoderFormat(f, e); },

@@ -48,8 +48,7 @@ bool sendCommandBBW(iLinkTransport& port, uint8_t command, uint8_t b0, uint8_t b
     return Frame(command).b(b0).b(b1).w(w0).send(port);
 }
 
-bool sendCommandBx9(iLinkTransport& port, uint8_t command, uint8_t flag,
-                    const uint8_t (&data)[8]) {
+bool sendCommandBx9(iLinkTransport& port, uint8_t command, uint8_t flag, const uint8_t (&data)[8]) {
     Frame frame(command);
     frame.b(flag);
     for (uint8_t value : data) frame.b(value);

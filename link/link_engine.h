@@ -28,8 +28,8 @@ namespace zr8 {
 class LinkEngine {
 public:
     // Takes the eight format bytes of `initialFormat` (fields 1 to 8) only.
-    LinkEngine(iNotificationListener& listener, iLinkTransport& transport,
-               const iSkyClock& clock, const EncoderConfig& initialFormat);
+    LinkEngine(iNotificationListener& listener, iLinkTransport& transport, const iSkyClock& clock,
+               const EncoderConfig& initialFormat);
     LinkEngine(const LinkEngine&) = delete;
     LinkEngine& operator=(const LinkEngine&) = delete;
 

@@ -146,8 +146,8 @@ void Positioner::onAxisPositions(const uint8_t* frame) {
     // Half a turn away on RA, mirrored on Dec; 32-bit wrap-around as the
     // controller counts.
     const uint32_t halfTurn = link_.mount.raMicrostepResolution >> 1;
-    targets_.raSteps = static_cast<int32_t>(
-        pierState_ == PierState::FlipToEast ? at.ra - halfTurn : at.ra + halfTurn);
+    targets_.raSteps = static_cast<int32_t>(pierState_ == PierState::FlipToEast ? at.ra - halfTurn
+                                                                                : at.ra + halfTurn);
     targets_.decSteps = static_cast<int32_t>(0u - at.dec);
     moveKind_ = MoveKind::HalfTurn;
     corrected_ = false;

@@ -21,8 +21,8 @@ int32_t truncateToInt32(double value) {
     return static_cast<int32_t>(value);
 }
 
-AxisTargets targetsForSide(bool westSide, double d, double targetDecDegrees,
-                           double raStepsPerHour, double decStepsPerHour) {
+AxisTargets targetsForSide(bool westSide, double d, double targetDecDegrees, double raStepsPerHour,
+                           double decStepsPerHour) {
     // Multiply before dividing by 15, as the controller's own figures do.
     const double decFromPole = (90.0 - targetDecDegrees) * decStepsPerHour / 15.0;
     AxisTargets targets;

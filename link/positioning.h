@@ -20,12 +20,12 @@ enum class PierState : int32_t {
 
 // Flip question cases for onMeridianFlipQuery.
 enum FlipCase : int32_t {
-    FlipCaseNone = 0,          // no question: slew at once
-    FlipCaseUnsettled = 1,     // a flip is under way: flip needed
-    FlipCaseWestNear = 2,      // west side, target 0..2 h west: flip recommended
-    FlipCaseEastNear = 3,      // east side, target 0..2 h east: flip recommended
-    FlipCaseWestFar = 4,       // west side, more than 2 h west: flip needed
-    FlipCaseEastFar = 5,       // east side, more than 2 h east: flip needed
+    FlipCaseNone = 0,       // no question: slew at once
+    FlipCaseUnsettled = 1,  // a flip is under way: flip needed
+    FlipCaseWestNear = 2,   // west side, target 0..2 h west: flip recommended
+    FlipCaseEastNear = 3,   // east side, target 0..2 h east: flip recommended
+    FlipCaseWestFar = 4,    // west side, more than 2 h west: flip needed
+    FlipCaseEastFar = 5,    // east side, more than 2 h east: flip needed
 };
 
 inline constexpr double kArcsecPerRaHour = 54000.0;
@@ -42,8 +42,8 @@ struct AxisTargets {
 
 // Axis targets for one side at meridian offset `d`, truncated toward zero;
 // values beyond 32 bits are held at the nearest 32-bit value.
-AxisTargets targetsForSide(bool westSide, double d, double targetDecDegrees,
-                           double raStepsPerHour, double decStepsPerHour);
+AxisTargets targetsForSide(bool westSide, double d, double targetDecDegrees, double raStepsPerHour,
+                           double decStepsPerHour);
 
 struct GotoDecision {
     int32_t flipCase = FlipCaseNone;  // FlipCaseNone: slew on westSide

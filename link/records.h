@@ -9,7 +9,7 @@
 namespace zr8 {
 
 struct MountConfig {
-    uint8_t connectMarker = 0;   // 7 whenever a connect sequence starts
+    uint8_t connectMarker = 0;  // 7 whenever a connect sequence starts
     uint32_t identityWord = 0;
     uint32_t reply2Word = 0;
     uint8_t reply3Byte = 0;
@@ -44,7 +44,7 @@ struct MountConfig {
     uint8_t decMotor22 = 0;
     uint32_t raMotor23 = 0;
     uint32_t decMotor23 = 0;
-    uint32_t raMaxSpeed = 0;   // raBaseSpeed * raSpeedFactor, wrapping
+    uint32_t raMaxSpeed = 0;  // raBaseSpeed * raSpeedFactor, wrapping
     uint32_t decMaxSpeed = 0;
 
     friend bool operator==(const MountConfig&, const MountConfig&) = default;
@@ -109,7 +109,7 @@ inline void copyFormatBytes(EncoderConfig& to, const EncoderConfig& from) {
 
 struct EncoderPositions {
     uint8_t valid = 0;
-    uint64_t raRaw = 0;   // the 32-bit word as read, upper half 0
+    uint64_t raRaw = 0;  // the 32-bit word as read, upper half 0
     uint64_t decRaw = 0;
     int32_t raArcsec = 0;  // 1296000 to a full turn
     int32_t decArcsec = 0;

@@ -98,11 +98,11 @@ void decodeMotorConfiguration(const uint8_t* frame, MountConfig& m) {
                      {m.raSpeedFactor, m.raMotor2, m.raMotor3, m.raMotor5, m.raMotor7, m.raMotor9,
                       m.raMotor11, m.raMotor12, m.raMotor13, m.raMotor14, m.raMotor15, m.raMotor16,
                       m.raMotor17, m.raMotor18, m.raMotor20, m.raMotor22, m.raMotor23});
-    decodeMotorBlock(frame + kMotorBlockDec,
-                     {m.decSpeedFactor, m.decMotor2, m.decMotor3, m.decMotor5, m.decMotor7,
-                      m.decMotor9, m.decMotor11, m.decMotor12, m.decMotor13, m.decMotor14,
-                      m.decMotor15, m.decMotor16, m.decMotor17, m.decMotor18, m.decMotor20,
-                      m.decMotor22, m.decMotor23});
+    decodeMotorBlock(
+        frame + kMotorBlockDec,
+        {m.decSpeedFactor, m.decMotor2, m.decMotor3, m.decMotor5, m.decMotor7, m.decMotor9,
+         m.decMotor11, m.decMotor12, m.decMotor13, m.decMotor14, m.decMotor15, m.decMotor16,
+         m.decMotor17, m.decMotor18, m.decMotor20, m.decMotor22, m.decMotor23});
 }
 
 void decodeEncoderFormat(const uint8_t* frame, EncoderConfig& encoder) {

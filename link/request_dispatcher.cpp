@@ -106,7 +106,8 @@ void RequestDispatcher::onReply(const uint8_t* frame) {
     switch (answered) {
     case LinkState::ReadEncodersSent:
         // Only the plain read (0x7A) is decoded.
-        if (readSelector_ == 0) link_.listener.onPositions(decodeEncoderReading(frame, link_.encoder));
+        if (readSelector_ == 0)
+            link_.listener.onPositions(decodeEncoderReading(frame, link_.encoder));
         break;
     case LinkState::CalibrationWriteSent:
         link_.listener.onStatus(StatusCalibrationUpdated);

@@ -13,9 +13,7 @@ namespace zr8 {
 
 // Every multi-byte integer on the line and in the request pipe is
 // little-endian.
-constexpr uint16_t readU16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
+constexpr uint16_t readU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 constexpr uint32_t readU32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;

@@ -24,7 +24,8 @@ public:
     // Per-axis order: raFlags, raLeadingBits, raBitsPerRev, raBitsForRevs,
     // decFlags, decLeadingBits, decBitsPerRev, decBitsForRevs.
     virtual void setEncoderFormat(const uint8_t (&format)[8]) = 0;
-    virtual void setEncoderCalibration(uint8_t reverseBits, int32_t raOffset, int32_t decOffset) = 0;
+    virtual void setEncoderCalibration(uint8_t reverseBits, int32_t raOffset,
+                                       int32_t decOffset) = 0;
     virtual void readEncoders(uint8_t selector) = 0;
     virtual void readEncodersQuiet(uint8_t parameter) = 0;
     virtual void sendReserved(uint32_t a, uint32_t b) = 0;

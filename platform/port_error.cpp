@@ -11,12 +11,18 @@ std::string PortError::text() const {
 
 const char* portErrorName(PortErrorCode code) {
     switch (code) {
-        case PortErrorCode::None: return "No error";
-        case PortErrorCode::NotFound: return "Device not found";
-        case PortErrorCode::PermissionDenied: return "Permission denied";
-        case PortErrorCode::Busy: return "Device busy";
-        case PortErrorCode::NotASerialDevice: return "Not a serial device";
-        case PortErrorCode::Other: return "Cannot open the device";
+    case PortErrorCode::None:
+        return "No error";
+    case PortErrorCode::NotFound:
+        return "Device not found";
+    case PortErrorCode::PermissionDenied:
+        return "Permission denied";
+    case PortErrorCode::Busy:
+        return "Device busy";
+    case PortErrorCode::NotASerialDevice:
+        return "Not a serial device";
+    case PortErrorCode::Other:
+        return "Cannot open the device";
     }
     return "Cannot open the device";
 }

@@ -58,14 +58,14 @@ void SerialLine::readerLoop(uint32_t tag) {
     for (;;) {
         size_t received = 0;
         switch (stream_->readSome(buffer, sizeof buffer, received, readerStop_)) {
-            case iByteStream::ReadOutcome::Data:
-                receiver_.onReceived(buffer, received, tag, readerStop_);
-                break;
-            case iByteStream::ReadOutcome::Stopped:
-                return;
-            case iByteStream::ReadOutcome::Lost:
-                receiver_.onLost(tag, readerStop_);
-                return;
+        case iByteStream::ReadOutcome::Data:
+            receiver_.onReceived(buffer, received, tag, readerStop_);
+            break;
+        case iByteStream::ReadOutcome::Stopped:
+            return;
+        case iByteStream::ReadOutcome::Lost:
+            receiver_.onLost(tag, readerStop_);
+            return;
         }
     }
 }

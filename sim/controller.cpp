@@ -37,13 +37,23 @@ enum Command : uint8_t {
 // this controller understands.
 int expectedLength(uint8_t command) {
     switch (command) {
-    case Identify: case Query02: case Query03: case AxisConfig: case MotorConfig:
-    case ReadFormat: case ReadCalibration:
+    case Identify:
+    case Query02:
+    case Query03:
+    case AxisConfig:
+    case MotorConfig:
+    case ReadFormat:
+    case ReadCalibration:
         return 1;
-    case StoreSettings: case PollMotion: case ReadEncoders: case ReadEncodersUncalibrated:
+    case StoreSettings:
+    case PollMotion:
+    case ReadEncoders:
+    case ReadEncodersUncalibrated:
     case ReadEncoderData:
         return 2;
-    case ReadPositions: case Stop: case Tracking:
+    case ReadPositions:
+    case Stop:
+    case Tracking:
         return 3;
     case WriteMotorReverse:
         return 5;
@@ -51,7 +61,9 @@ int expectedLength(uint8_t command) {
         return 7;
     case WriteFormat:
         return 10;
-    case SetPositions: case PositionAxes: case WriteCalibration:
+    case SetPositions:
+    case PositionAxes:
+    case WriteCalibration:
         return 11;
     default:
         return -1;
@@ -112,7 +124,8 @@ bool Controller::handleFrame(std::span<const uint8_t> frame, SimTime now, ReplyF
     return answer(frame[2], frame.subspan(3), now, reply);
 }
 
-bool Controller::answer(uint8_t command, std::span<const uint8_t> args, SimTime now, ReplyFrame& reply) {
+bool Controller::answer(uint8_t command, std::span<const uint8_t> args, SimTime now,
+                        ReplyFrame& reply) {
     uint8_t p[64] = {command};
     size_t n = 1;
     if (command == ignored_ && ignored_ != 0) {
@@ -167,11 +180,15 @@ bool Controller::answer(uint8_t command, std::span<const uint8_t> args, SimTime 
             const bool ra = axis == Axis::Ra;
             const AxisSettings& a = ra ? settings_.ra : settings_.dec;
             const EncoderFormat& f = ra ? settings_.raFormat : settings_.decFormat;
-            const int64_t counts = encoderCounts(model_.axis(axis, now).shaft, a.microstepResolution, f.bitsPerRev);
+            const int64_t counts =
+                encoderCounts(model_.axis(axis, now).shaft, a.microstepResolution, f.bitsPerRev);
             uint32_t word = 0;
-            if (command == ReadEncoders) word = encoderWord(axis, now);
-            else if (command == ReadEncodersUncalibrated) word = zr8::sim::encoderWord(counts, f, false, 0);
-            else word = static_cast<uint32_t>(encoderSerialData(counts, f));
+            if (command == ReadEncoders)
+                word = encoderWord(axis, now);
+            else if (command == ReadEncodersUncalibrated)
+                word = zr8::sim::encoderWord(counts, f, false, 0);
+            else
+                word = static_cast<uint32_t>(encoderSerialData(counts, f));
             writeU32(p + (ra ? 1 : 5), word);
         }
         n = 9;
@@ -191,7 +208,8 @@ bool Controller::answer(uint8_t command, std::span<const uint8_t> args, SimTime 
         n = 12;
         break;
     case PositionAxes:
-        model_.positionTo(args[1], static_cast<int32_t>(readU32(args, 2)), static_cast<int32_t>(readU32(args, 6)), now);
+        model_.positionTo(args[1], static_cast<int32_t>(readU32(args, 2)),
+                          static_cast<int32_t>(readU32(args, 6)), now);
         p[1] = 0;  // accepted
         n = 2;
         break;
@@ -211,7 +229,8 @@ bool Controller::answer(uint8_t command, std::span<const uint8_t> args, SimTime 
     // Write commands answered by silence: the link awaits nothing for them,
     // and a stray reply could be taken for the one it is waiting for.
     case SetPositions:
-        model_.setPositions(args[1], static_cast<int32_t>(readU32(args, 2)), static_cast<int32_t>(readU32(args, 6)), now);
+        model_.setPositions(args[1], static_cast<int32_t>(readU32(args, 2)),
+                            static_cast<int32_t>(readU32(args, 6)), now);
         return false;
     case Stop:
         model_.stop(args[1], now);
@@ -247,7 +266,8 @@ bool Controller::answer(uint8_t command, std::span<const uint8_t> args, SimTime 
 void Controller::store() {
     ++storeCount_;
     storeError_.clear();
-    if (!config_.stateFile.empty() && !saveState(config_.stateFile, settings_, &storeError_)) return;
+    if (!config_.stateFile.empty() && !saveState(config_.stateFile, settings_, &storeError_))
+        return;
     stored_ = settings_;
 }
 
@@ -255,7 +275,8 @@ uint32_t Controller::encoderWord(Axis axis, SimTime now) const {
     const bool ra = axis == Axis::Ra;
     const AxisSettings& a = ra ? settings_.ra : settings_.dec;
     const EncoderFormat& f = ra ? settings_.raFormat : settings_.decFormat;
-    const int64_t counts = encoderCounts(model_.axis(axis, now).shaft, a.microstepResolution, f.bitsPerRev);
+    const int64_t counts =
+        encoderCounts(model_.axis(axis, now).shaft, a.microstepResolution, f.bitsPerRev);
     const bool reverse = settings_.reverseEncoder & (ra ? 0x01 : 0x02);
     return zr8::sim::encoderWord(counts, f, reverse, ra ? settings_.raOffset : settings_.decOffset);
 }

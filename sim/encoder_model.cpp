@@ -14,7 +14,8 @@ int64_t encoderCounts(double shaftMicrosteps, uint32_t microstepResolution, uint
     if (microstepResolution == 0) return 0;
     // long double keeps the product exact for every angle a 32-bit counter reaches.
     const long double counts =
-        std::ldexp(static_cast<long double>(shaftMicrosteps), bitsPerRev % 64) / microstepResolution;
+        std::ldexp(static_cast<long double>(shaftMicrosteps), bitsPerRev % 64) /
+        microstepResolution;
     const long double f = std::floor(counts);
     if (f >= 9.2e18L) return INT64_MAX;
     if (f <= -9.2e18L) return INT64_MIN;

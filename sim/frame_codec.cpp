@@ -70,7 +70,8 @@ void encodeReply(std::span<const uint8_t> payload, ReplyFrame& out) {
 
 uint32_t readU32(std::span<const uint8_t> bytes, size_t offset) {
     uint32_t v = 0;
-    for (size_t i = 0; i < 4 && offset + i < bytes.size(); ++i) v |= uint32_t{bytes[offset + i]} << (8 * i);
+    for (size_t i = 0; i < 4 && offset + i < bytes.size(); ++i)
+        v |= uint32_t{bytes[offset + i]} << (8 * i);
     return v;
 }
 

@@ -22,12 +22,15 @@ int32_t wrap32(double counter) {
 // The counter is 32 bits: a target is reached the short way round the
 // register, as the controller's own subtraction would find it.
 double shortWayTo(double counter, int32_t target) {
-    const int32_t delta = static_cast<int32_t>(static_cast<uint32_t>(target) - static_cast<uint32_t>(wrap32(counter)));
+    const int32_t delta = static_cast<int32_t>(static_cast<uint32_t>(target) -
+                                               static_cast<uint32_t>(wrap32(counter)));
     return std::floor(counter) + delta;
 }
 
 // The axis byte of a command: 0x80 selects RA, 0x40 Dec.
-bool selects(uint8_t axisMask, Axis axis) { return (axisMask & (axis == Axis::Ra ? 0x80 : 0x40)) != 0; }
+bool selects(uint8_t axisMask, Axis axis) {
+    return (axisMask & (axis == Axis::Ra ? 0x80 : 0x40)) != 0;
+}
 
 }  // namespace
 
@@ -62,7 +65,8 @@ double MountModel::stepsPerSecond(Axis axis, int64_t speed) const {
     return static_cast<double>(speed) / a.baseSpeed * siderealStepsPerSecond(axis);
 }
 
-double MountModel::counterAt(const Motion& m, Axis axis, SimTime now, double* speed, MotionStatus* status) const {
+double MountModel::counterAt(const Motion& m, Axis axis, SimTime now, double* speed,
+                             MotionStatus* status) const {
     const double dt = seconds(m.t0, now);
     const double track = (axis == Axis::Ra && tracking_) ? siderealStepsPerSecond(axis) : 0.0;
     const MotionStatus idle = track != 0.0 ? MotionStatus::Tracking : MotionStatus::Stopped;
@@ -138,7 +142,8 @@ void MountModel::positionTo(uint8_t axisMask, int32_t raTarget, int32_t decTarge
     }
 }
 
-void MountModel::setPositions(uint8_t axisMask, int32_t raPosition, int32_t decPosition, SimTime now) {
+void MountModel::setPositions(uint8_t axisMask, int32_t raPosition, int32_t decPosition,
+                              SimTime now) {
     for (Axis axis : {Axis::Ra, Axis::Dec}) {
         if (!selects(axisMask, axis)) continue;
         rebase(axis, now);

@@ -29,11 +29,11 @@ enum class Axis { Ra = 0, Dec = 1 };
 enum class MotionStatus : uint8_t { Stopped = 0, Tracking = 1, Manual = 3, Positioning = 4 };
 
 struct AxisState {
-    int32_t position = 0;       // step counter, wraps like the controller's 32-bit counter
-    double shaft = 0;           // shaft angle in microsteps (not wrapped)
-    double speed = 0;           // microsteps per second at this instant, signed
+    int32_t position = 0;  // step counter, wraps like the controller's 32-bit counter
+    double shaft = 0;      // shaft angle in microsteps (not wrapped)
+    double speed = 0;      // microsteps per second at this instant, signed
     MotionStatus status = MotionStatus::Stopped;
-    int32_t target = 0;         // last positioning target
+    int32_t target = 0;  // last positioning target
 };
 
 class MountModel {
@@ -68,14 +68,15 @@ private:
         int32_t controllerSpeed = 0;  // manual speed as commanded
         double start = 0;             // counter at t0 (unwrapped)
         double shaftStart = 0;
-        double velocity = 0;          // manual: steps/s; slew: |steps/s|
-        double target = 0;            // slew target (unwrapped)
+        double velocity = 0;  // manual: steps/s; slew: |steps/s|
+        double target = 0;    // slew target (unwrapped)
         int32_t rawTarget = 0;
         SimTime t0{0};
     };
 
     void rebase(Axis axis, SimTime now);
-    double counterAt(const Motion& m, Axis axis, SimTime now, double* speed, MotionStatus* status) const;
+    double counterAt(const Motion& m, Axis axis, SimTime now, double* speed,
+                     MotionStatus* status) const;
     Motion& motion(Axis axis) { return motion_[static_cast<int>(axis)]; }
     const Motion& motion(Axis axis) const { return motion_[static_cast<int>(axis)]; }
     const AxisSettings& axisSettings(Axis axis) const;

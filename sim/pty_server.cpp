@@ -1,12 +1,12 @@
 #include "sim/pty_server.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace zr8::sim {
 
@@ -145,7 +145,8 @@ void PtyServer::Impl::onFrame(std::span<const uint8_t> frame) {
 }
 
 void PtyServer::Impl::queueReply(const ReplyFrame& reply) {
-    if (queueCount == kQueueSlots) return;  // a client that never reads loses replies, as on a real line
+    if (queueCount == kQueueSlots)
+        return;  // a client that never reads loses replies, as on a real line
     Outgoing& out = queue[(queueHead + queueCount) % kQueueSlots];
     out.size = 0;
     out.written = 0;
@@ -171,7 +172,7 @@ bool PtyServer::Impl::flushQueue(Clock::time_point now) {
         if (n < 0) {
             if (errno == EINTR) continue;
             if (errno == EAGAIN) return false;  // the client reads slowly; wait for room
-            queueCount = 0;  // line error: nothing more can go out
+            queueCount = 0;                     // line error: nothing more can go out
             return true;
         }
         emit(TraceDirection::Sent, {out.bytes.data() + out.written, static_cast<size_t>(n)});
@@ -195,7 +196,8 @@ int PtyServer::Impl::pollTimeout(Clock::time_point now, bool writable) const {
     auto until = Clock::time_point::max();
     if (queueCount && writable) until = std::min(until, queue[queueHead].due);
     if (decoder.inFrame()) until = std::min(until, lastByte + kFrameGap);
-    if (hangUpArmed && queueCount == 0) until = std::min(until, hangUpAt);  // else the queue's own time
+    if (hangUpArmed && queueCount == 0)
+        until = std::min(until, hangUpAt);  // else the queue's own time
     if (until == Clock::time_point::max()) return -1;
     if (until <= now) return 0;
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
@@ -239,12 +241,15 @@ void PtyServer::Impl::run() {
             return;
         }
         // A stalled controller takes no more bytes; hang-ups still show.
-        const bool stalled = faults.stallReadsAfterFrames > 0 && framesSeen >= faults.stallReadsAfterFrames;
-        pollfd fds[2] = {{master, static_cast<short>(stalled ? 0 : POLLIN), 0}, {wake[0], POLLIN, 0}};
+        const bool stalled =
+            faults.stallReadsAfterFrames > 0 && framesSeen >= faults.stallReadsAfterFrames;
+        pollfd fds[2] = {{master, static_cast<short>(stalled ? 0 : POLLIN), 0},
+                         {wake[0], POLLIN, 0}};
         if (queueCount && !writable) fds[0].events |= POLLOUT;
         // A blocked write waits for POLLOUT, not for the reply's due time.
         int timeout = pollTimeout(now, writable);
-        if (queueCount && !writable) timeout = timeout < 0 ? kIdleBackOffMs : std::min(timeout, kIdleBackOffMs);
+        if (queueCount && !writable)
+            timeout = timeout < 0 ? kIdleBackOffMs : std::min(timeout, kIdleBackOffMs);
         const int ready = ::poll(fds, 2, timeout);
         if (ready < 0 && errno != EINTR) return;
         if (fds[1].revents) return;  // stop() asked
@@ -254,9 +259,14 @@ void PtyServer::Impl::run() {
             const ssize_t n = ::read(master, chunk, sizeof chunk);
             for (ssize_t i = 0; i < n; ++i) {
                 switch (decoder.feed(chunk[i])) {
-                case FrameDecoder::Result::Frame: onFrame(decoder.frame()); break;
-                case FrameDecoder::Result::Skipped: emit(TraceDirection::Skipped, decoder.lastSkipped()); break;
-                case FrameDecoder::Result::Pending: break;
+                case FrameDecoder::Result::Frame:
+                    onFrame(decoder.frame());
+                    break;
+                case FrameDecoder::Result::Skipped:
+                    emit(TraceDirection::Skipped, decoder.lastSkipped());
+                    break;
+                case FrameDecoder::Result::Pending:
+                    break;
                 }
             }
             if (n > 0) {
@@ -313,7 +323,8 @@ bool PtyServer::start(std::string* error) {
     // may be echoed back.
     if (!makeRaw(d.master)) return fail(osError("tcsetattr on the pty master"));
     const int flags = ::fcntl(d.master, F_GETFL);
-    if (flags < 0 || ::fcntl(d.master, F_SETFL, flags | O_NONBLOCK) != 0) return fail(osError("fcntl"));
+    if (flags < 0 || ::fcntl(d.master, F_SETFL, flags | O_NONBLOCK) != 0)
+        return fail(osError("fcntl"));
     if (::pipe2(d.wake, O_CLOEXEC | O_NONBLOCK) != 0) return fail(osError("pipe2"));
     {
         std::lock_guard lock(d.mutex);

@@ -29,13 +29,13 @@
 namespace zr8::sim {
 
 struct FaultConfig {
-    bool silent = false;          // never answer
-    bool wrongIdentify = false;   // answer identify as a different device would
-    int replyDelayMs = 0;         // hold every reply this long
-    bool byteByByte = false;      // deliver replies one byte per write, ~1 ms apart
-    bool noise = false;           // a few bytes other than 0x55 before every reply
-    int truncateReplyNumber = 0;  // 0 = none; cut the Nth reply short (1 = the first)
-    int hangUpAfterFrames = 0;    // 0 = never; close the pty once N frames are answered
+    bool silent = false;            // never answer
+    bool wrongIdentify = false;     // answer identify as a different device would
+    int replyDelayMs = 0;           // hold every reply this long
+    bool byteByByte = false;        // deliver replies one byte per write, ~1 ms apart
+    bool noise = false;             // a few bytes other than 0x55 before every reply
+    int truncateReplyNumber = 0;    // 0 = none; cut the Nth reply short (1 = the first)
+    int hangUpAfterFrames = 0;      // 0 = never; close the pty once N frames are answered
     int stallReadsAfterFrames = 0;  // 0 = never; read nothing more once N frames arrived, so
                                     // the client's writes back up and finally block
     uint8_t ignoredCommand = 0;     // 0 = none; one of Controller::kIgnorableCommands, answered
@@ -59,7 +59,7 @@ public:
     void setTraceSink(TraceSink sink);
 
     bool start(std::string* error = nullptr);
-    void stop();  // joins the thread, closes the master; safe to call twice
+    void stop();                    // joins the thread, closes the master; safe to call twice
     std::string slavePath() const;  // e.g. /dev/pts/7; empty before start()
     bool running() const;           // started, not stopped, not hung up
 

@@ -20,8 +20,10 @@ struct Field {
     void* (*member)(ControllerSettings&);
 };
 
-#define ZR8_FIELD(key, kind, name) \
-    Field { key, Field::kind, [](ControllerSettings& s) -> void* { return &s.name; } }
+#define ZR8_FIELD(key, kind, name)                                               \
+    Field {                                                                      \
+        key, Field::kind, [](ControllerSettings& s) -> void* { return &s.name; } \
+    }
 
 const Field kFields[] = {
     ZR8_FIELD("identityWord", U32, identityWord),
@@ -80,10 +82,14 @@ bool parseBlock(const std::string& text, std::array<uint8_t, kMotorBlockSize>& o
         for (size_t k = 0; k < 2; ++k) {
             const char c = text[2 * i + k];
             v <<= 4;
-            if (c >= '0' && c <= '9') v |= unsigned(c - '0');
-            else if (c >= 'a' && c <= 'f') v |= unsigned(c - 'a' + 10);
-            else if (c >= 'A' && c <= 'F') v |= unsigned(c - 'A' + 10);
-            else return false;
+            if (c >= '0' && c <= '9')
+                v |= unsigned(c - '0');
+            else if (c >= 'a' && c <= 'f')
+                v |= unsigned(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F')
+                v |= unsigned(c - 'A' + 10);
+            else
+                return false;
         }
         block[i] = static_cast<uint8_t>(v);
     }
@@ -100,10 +106,18 @@ std::string formatState(const ControllerSettings& settings) {
     for (const Field& f : kFields) {
         out << f.key << ' ';
         switch (f.kind) {
-        case Field::U8: out << unsigned{at<uint8_t>(s, f)}; break;
-        case Field::U16: out << at<uint16_t>(s, f); break;
-        case Field::U32: out << at<uint32_t>(s, f); break;
-        case Field::I32: out << at<int32_t>(s, f); break;
+        case Field::U8:
+            out << unsigned{at<uint8_t>(s, f)};
+            break;
+        case Field::U16:
+            out << at<uint16_t>(s, f);
+            break;
+        case Field::U32:
+            out << at<uint32_t>(s, f);
+            break;
+        case Field::I32:
+            out << at<int32_t>(s, f);
+            break;
         case Field::Block: {
             static const char digits[] = "0123456789abcdef";
             for (uint8_t b : at<std::array<uint8_t, kMotorBlockSize>>(s, f))
@@ -150,11 +164,13 @@ bool parseState(const std::string& text, ControllerSettings& settings, std::stri
             at<uint16_t>(s, *field) = static_cast<uint16_t>(v);
             break;
         case Field::U32:
-            if (!parseInteger(value, 0, 0xFFFFFFFFLL, v)) return fail(key + " must be 0..4294967295");
+            if (!parseInteger(value, 0, 0xFFFFFFFFLL, v))
+                return fail(key + " must be 0..4294967295");
             at<uint32_t>(s, *field) = static_cast<uint32_t>(v);
             break;
         case Field::I32:
-            if (!parseInteger(value, INT32_MIN, INT32_MAX, v)) return fail(key + " must be a signed 32-bit number");
+            if (!parseInteger(value, INT32_MIN, INT32_MAX, v))
+                return fail(key + " must be a signed 32-bit number");
             at<int32_t>(s, *field) = static_cast<int32_t>(v);
             break;
         case Field::Block:

@@ -1,5 +1,7 @@
 // zr8-sim: a simulated ZR8 on a pseudo-terminal, in real time.
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -9,8 +11,6 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "sim/pty_server.h"
 
@@ -99,7 +99,8 @@ bool parseFormat(std::string_view text, EncoderFormat& out) {
     for (int i = 0; i < 4; ++i) {
         const size_t comma = text.find(',');
         const std::string_view part = i < 3 ? text.substr(0, comma) : text;
-        if ((i < 3 && comma == std::string_view::npos) || !parseNumber(part, 0, 255, v[i])) return false;
+        if ((i < 3 && comma == std::string_view::npos) || !parseNumber(part, 0, 255, v[i]))
+            return false;
         if (i < 3) text.remove_prefix(comma + 1);
     }
     out = {static_cast<uint8_t>(v[0]), static_cast<uint8_t>(v[1]), static_cast<uint8_t>(v[2]),
@@ -132,7 +133,8 @@ int parseOptions(int argc, char** argv, Options& o) {
                 return false;
             }
             if (!parseNumber(text, lo, hi, n)) {
-                std::fprintf(stderr, "zr8-sim: %s: \"%s\" is not a number in %lld..%lld\n", argv[i - 1], text, lo, hi);
+                std::fprintf(stderr, "zr8-sim: %s: \"%s\" is not a number in %lld..%lld\n",
+                             argv[i - 1], text, lo, hi);
                 return false;
             }
             return true;
@@ -165,20 +167,25 @@ int parseOptions(int argc, char** argv, Options& o) {
             char* end = nullptr;
             const double x = std::strtod(text, &end);
             if (*end != '\0' || !(x > 0) || x > 1e6) {
-                std::fprintf(stderr, "zr8-sim: --time-scale: \"%s\" is not a number above 0\n", text);
+                std::fprintf(stderr, "zr8-sim: --time-scale: \"%s\" is not a number above 0\n",
+                             text);
                 return 2;
             }
             o.config.timeScale = x;
         } else if (arg == "--ignore-command") {
             if (!number(0, 255)) return 2;
             if (!Controller::ignorable(static_cast<uint8_t>(n))) {
-                std::fprintf(stderr, "zr8-sim: --ignore-command: %s is not 0x0D, 0x18, 0x32 or 0x7C\n", text);
+                std::fprintf(stderr,
+                             "zr8-sim: --ignore-command: %s is not 0x0D, 0x18, 0x32 or 0x7C\n",
+                             text);
                 return 2;
             }
             o.faults.ignoredCommand = static_cast<uint8_t>(n);
         } else if (arg == "--ra-format" || arg == "--dec-format") {
-            if (!value(&text) || !parseFormat(text, arg == "--ra-format" ? s.raFormat : s.decFormat)) {
-                std::fprintf(stderr, "zr8-sim: %s needs four numbers 0..255, e.g. 0,12,25,0\n", std::string(arg).c_str());
+            if (!value(&text) ||
+                !parseFormat(text, arg == "--ra-format" ? s.raFormat : s.decFormat)) {
+                std::fprintf(stderr, "zr8-sim: %s needs four numbers 0..255, e.g. 0,12,25,0\n",
+                             std::string(arg).c_str());
                 return 2;
             }
         } else {
@@ -188,30 +195,53 @@ int parseOptions(int argc, char** argv, Options& o) {
                 void (*apply)(Options&, long long);
             };
             static const NumberOption table[] = {
-                {"--identity", 0, u32, [](Options& x, long long v) { x.config.settings.identityWord = uint32_t(v); }},
-                {"--ra-gear", 0, u32, [](Options& x, long long v) { x.config.settings.ra.gearRatio = uint32_t(v); }},
-                {"--ra-resolution", 1, u32, [](Options& x, long long v) { x.config.settings.ra.microstepResolution = uint32_t(v); }},
-                {"--ra-base-speed", 1, u32, [](Options& x, long long v) { x.config.settings.ra.baseSpeed = uint32_t(v); }},
-                {"--ra-speed-factor", 1, 0xFFFF, [](Options& x, long long v) { x.config.settings.ra.speedFactor = uint16_t(v); }},
-                {"--dec-gear", 0, u32, [](Options& x, long long v) { x.config.settings.dec.gearRatio = uint32_t(v); }},
-                {"--dec-resolution", 1, u32, [](Options& x, long long v) { x.config.settings.dec.microstepResolution = uint32_t(v); }},
-                {"--dec-base-speed", 1, u32, [](Options& x, long long v) { x.config.settings.dec.baseSpeed = uint32_t(v); }},
-                {"--dec-speed-factor", 1, 0xFFFF, [](Options& x, long long v) { x.config.settings.dec.speedFactor = uint16_t(v); }},
-                {"--reverse-motor", 0, 3, [](Options& x, long long v) { x.config.settings.reverseMotor = uint8_t(v); }},
-                {"--motor-option", 0, 255, [](Options& x, long long v) { x.config.settings.motorOption = uint8_t(v); }},
-                {"--reverse-encoder", 0, 3, [](Options& x, long long v) { x.config.settings.reverseEncoder = uint8_t(v); }},
-                {"--ra-offset", INT32_MIN, INT32_MAX, [](Options& x, long long v) { x.config.settings.raOffset = int32_t(v); }},
-                {"--dec-offset", INT32_MIN, INT32_MAX, [](Options& x, long long v) { x.config.settings.decOffset = int32_t(v); }},
-                {"--delay", 0, 60'000, [](Options& x, long long v) { x.faults.replyDelayMs = int(v); }},
-                {"--truncate-reply", 1, INT32_MAX, [](Options& x, long long v) { x.faults.truncateReplyNumber = int(v); }},
-                {"--hang-up-after", 1, INT32_MAX, [](Options& x, long long v) { x.faults.hangUpAfterFrames = int(v); }},
-                {"--stall-reads-after", 1, INT32_MAX, [](Options& x, long long v) { x.faults.stallReadsAfterFrames = int(v); }},
+                {"--identity", 0, u32,
+                 [](Options& x, long long v) { x.config.settings.identityWord = uint32_t(v); }},
+                {"--ra-gear", 0, u32,
+                 [](Options& x, long long v) { x.config.settings.ra.gearRatio = uint32_t(v); }},
+                {"--ra-resolution", 1, u32,
+                 [](Options& x, long long v) {
+                     x.config.settings.ra.microstepResolution = uint32_t(v);
+                 }},
+                {"--ra-base-speed", 1, u32,
+                 [](Options& x, long long v) { x.config.settings.ra.baseSpeed = uint32_t(v); }},
+                {"--ra-speed-factor", 1, 0xFFFF,
+                 [](Options& x, long long v) { x.config.settings.ra.speedFactor = uint16_t(v); }},
+                {"--dec-gear", 0, u32,
+                 [](Options& x, long long v) { x.config.settings.dec.gearRatio = uint32_t(v); }},
+                {"--dec-resolution", 1, u32,
+                 [](Options& x, long long v) {
+                     x.config.settings.dec.microstepResolution = uint32_t(v);
+                 }},
+                {"--dec-base-speed", 1, u32,
+                 [](Options& x, long long v) { x.config.settings.dec.baseSpeed = uint32_t(v); }},
+                {"--dec-speed-factor", 1, 0xFFFF,
+                 [](Options& x, long long v) { x.config.settings.dec.speedFactor = uint16_t(v); }},
+                {"--reverse-motor", 0, 3,
+                 [](Options& x, long long v) { x.config.settings.reverseMotor = uint8_t(v); }},
+                {"--motor-option", 0, 255,
+                 [](Options& x, long long v) { x.config.settings.motorOption = uint8_t(v); }},
+                {"--reverse-encoder", 0, 3,
+                 [](Options& x, long long v) { x.config.settings.reverseEncoder = uint8_t(v); }},
+                {"--ra-offset", INT32_MIN, INT32_MAX,
+                 [](Options& x, long long v) { x.config.settings.raOffset = int32_t(v); }},
+                {"--dec-offset", INT32_MIN, INT32_MAX,
+                 [](Options& x, long long v) { x.config.settings.decOffset = int32_t(v); }},
+                {"--delay", 0, 60'000,
+                 [](Options& x, long long v) { x.faults.replyDelayMs = int(v); }},
+                {"--truncate-reply", 1, INT32_MAX,
+                 [](Options& x, long long v) { x.faults.truncateReplyNumber = int(v); }},
+                {"--hang-up-after", 1, INT32_MAX,
+                 [](Options& x, long long v) { x.faults.hangUpAfterFrames = int(v); }},
+                {"--stall-reads-after", 1, INT32_MAX,
+                 [](Options& x, long long v) { x.faults.stallReadsAfterFrames = int(v); }},
             };
             const NumberOption* found = nullptr;
             for (const NumberOption& opt : table)
                 if (arg == opt.name) found = &opt;
             if (!found) {
-                std::fprintf(stderr, "zr8-sim: unknown option \"%s\" (see zr8-sim --help)\n", argv[i]);
+                std::fprintf(stderr, "zr8-sim: unknown option \"%s\" (see zr8-sim --help)\n",
+                             argv[i]);
                 return 2;
             }
             if (!number(found->lo, found->hi)) return 2;
@@ -271,7 +301,8 @@ int main(int argc, char** argv) {
     const auto started = std::chrono::steady_clock::now();
     if (o.trace) {
         server.setTraceSink([&](TraceDirection d, std::span<const uint8_t> bytes) {
-            const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            const double t =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             static const char* names[] = {"in  ", "out ", "skip", "hang-up", "closed"};
             std::lock_guard lock(printLock);
             std::printf("%10.6f %s", t, names[static_cast<int>(d)]);
@@ -303,13 +334,15 @@ int main(int argc, char** argv) {
         const int sig = sigtimedwait(&signals, nullptr, &tick);
         if (sig > 0) break;
         if (server.hungUp()) {
-            std::fprintf(stderr, "zr8-sim: hung up after %d frames, as asked\n", o.faults.hangUpAfterFrames);
+            std::fprintf(stderr, "zr8-sim: hung up after %d frames, as asked\n",
+                         o.faults.hangUpAfterFrames);
             break;
         }
         const std::string storeError = server.storeError();
         static std::string reported;
         if (storeError != reported) {
-            if (!storeError.empty()) std::fprintf(stderr, "zr8-sim: store settings failed: %s\n", storeError.c_str());
+            if (!storeError.empty())
+                std::fprintf(stderr, "zr8-sim: store settings failed: %s\n", storeError.c_str());
             reported = storeError;
             status = storeError.empty() ? 0 : 1;
         }

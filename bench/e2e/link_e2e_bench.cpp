@@ -33,9 +33,9 @@ namespace {
 
 using bench::ConnectedLink;
 using bench::gAllocations;
-using bench::tExcluded;
 using bench::median;
 using bench::nowNanos;
+using bench::tExcluded;
 using Clock = bench::Clock;
 
 // When the simulator last received a frame and last handed reply bytes to
@@ -116,7 +116,9 @@ void BM_ReadEncodersThroughTheLink(benchmark::State& state) {
     state.counters["to_waiter_us"] = median(toWaiter);
     reportPercentiles(state, micros);
 }
-BENCHMARK(BM_ReadEncodersThroughTheLink)->UseManualTime()->Unit(benchmark::kMicrosecond)
+BENCHMARK(BM_ReadEncodersThroughTheLink)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
     ->MinTime(1.0);
 
 // The floor: a thread writes the 4-byte request into a raw pty slave, a second
@@ -180,7 +182,12 @@ void BM_PtyRoundTripFloor(benchmark::State& state) {
     ::close(master);
     reportPercentiles(state, micros);
 }
-BENCHMARK(BM_PtyRoundTripFloor)->Arg(11)->Arg(13)->UseManualTime()->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+BENCHMARK(BM_PtyRoundTripFloor)
+    ->Arg(11)
+    ->Arg(13)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(1.0);
 
 // The simulated controller alone: the 4-byte request written straight into
 // the pty and the 13-byte reply read back, no link in between. The link's own
@@ -229,7 +236,10 @@ void BM_SimulatorRoundTripDirect(benchmark::State& state) {
     }
     reportPercentiles(state, micros);
 }
-BENCHMARK(BM_SimulatorRoundTripDirect)->UseManualTime()->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+BENCHMARK(BM_SimulatorRoundTripDirect)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(1.0);
 
 // CPU of the whole process (link, heartbeat and the idle simulator) while
 // connected and idle, as a share of one core.

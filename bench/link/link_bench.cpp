@@ -65,8 +65,8 @@ struct ReadyLink {
         feedReplies(identifyReply(f));
         engine.feedPipeBytes(message, buildHeartbeatMessage(message));
         engine.feedPipeBytes(message, buildHeartbeatMessage(message));
-        for (auto reply : {query03Reply, query02Reply, axisReply, motorReply, formatReply,
-                           calibrationReply}) {
+        for (auto reply :
+             {query03Reply, query02Reply, axisReply, motorReply, formatReply, calibrationReply}) {
             feedReplies(reply(f));
         }
         configured = writer.frames == 7;  // identify and the six queries

@@ -69,7 +69,8 @@ Run startOnce(const std::vector<std::string>& command) {
     std::string text;
     const auto deadline = start + std::chrono::seconds(30);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
             kill(child, SIGKILL);
             break;
@@ -94,8 +95,7 @@ Run startOnce(const std::vector<std::string>& command) {
     close(out[0]);
     int status = 0;
     rusage usage{};
-    while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
-    }
+    while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {}
     run.exitMs = msSince(start);
     run.peakKiB = usage.ru_maxrss;
     run.ok = shown && WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -182,7 +182,8 @@ int main(int argc, char* argv[]) {
     std::printf("platform %s, %d runs each, alternating; medians\n", platform.c_str(), runs);
     std::printf("%-14s %14s %14s %14s\n", "", "shown (ms)", "exited (ms)", "peak RSS (MiB)");
     for (int k = 0; k < 2; ++k)
-        std::printf("%-14s %14.1f %14.1f %14.1f\n", names[k], s[k].shownMs, s[k].exitMs, s[k].peakMiB);
+        std::printf("%-14s %14.1f %14.1f %14.1f\n", names[k], s[k].shownMs, s[k].exitMs,
+                    s[k].peakMiB);
     const double shownRatio = s[0].shownMs / s[1].shownMs;
     const double exitRatio = s[0].exitMs / s[1].exitMs;
     const double peakRatio = s[0].peakMiB / s[1].peakMiB;

@@ -101,9 +101,9 @@ class BarePort {
 public:
     explicit BarePort(const std::string& port) {
         const std::wstring path = L"\\\\.\\" + std::wstring(port.begin(), port.end());
-        handle_ = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED,
-                                nullptr);
+        handle_ =
+            ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
         event_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
         if (handle_ == INVALID_HANDLE_VALUE || event_ == nullptr) return;
         DCB dcb{};
@@ -324,9 +324,11 @@ int main(int argc, char** argv) {
     std::vector<Benchmark> benchmarks = {
         {"BM_ReadEncodersThroughTheLink", readEncodersThroughTheLink, {}},
         {"BM_OverlappedRoundTripFloor/11",
-         [](const Options& o) { return overlappedRoundTrip(o, kReplySize); }, {}},
+         [](const Options& o) { return overlappedRoundTrip(o, kReplySize); },
+         {}},
         {"BM_OverlappedRoundTrip/128",
-         [](const Options& o) { return overlappedRoundTrip(o, kReadSlice); }, {}},
+         [](const Options& o) { return overlappedRoundTrip(o, kReadSlice); },
+         {}},
         {"BM_PipeMessageHandOff", [](const Options& o) { return handOff(o, true); }, {}},
         {"BM_EventHandOff", [](const Options& o) { return handOff(o, false); }, {}},
         {"BM_ConnectedIdleCpu", connectedIdleCpu, {}},

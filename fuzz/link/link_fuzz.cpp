@@ -18,8 +18,8 @@
 namespace zr8 {
 namespace {
 
-#define FUZZ_CHECK(condition) \
-    do {                      \
+#define FUZZ_CHECK(condition)               \
+    do {                                    \
         if (!(condition)) __builtin_trap(); \
     } while (0)
 
@@ -48,9 +48,9 @@ private:
 
 // What the link has done to the outside world, as far as the checks need it.
 struct Observed {
-    bool open = false;          // openPort succeeded and closePort has not come since
-    bool configured = false;    // the configuration was reported on this opening
-    uint8_t lastCommand = 0;    // of the last frame written
+    bool open = false;        // openPort succeeded and closePort has not come since
+    bool configured = false;  // the configuration was reported on this opening
+    uint8_t lastCommand = 0;  // of the last frame written
 };
 
 class CheckingListener : public iNotificationListener {
@@ -196,7 +196,8 @@ void request(LinkEngine& engine, Input& in) {
     if (code == static_cast<uint8_t>(LinkRequest::Goto) && in.byte() % 2) {
         // Targets near the sky rather than anywhere in 32 bits.
         putWord(message + 2, in.word() % (24 * 54000));
-        putWord(message + 6, static_cast<uint32_t>(static_cast<int32_t>(in.word() % 648001) - 324000));
+        putWord(message + 6,
+                static_cast<uint32_t>(static_cast<int32_t>(in.word() % 648001) - 324000));
     }
     const size_t length = body == 0 ? 2 : body + 1;
     in.byte();  // once chose between the pipe and the dispatcher alone

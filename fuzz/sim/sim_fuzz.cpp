@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const auto frame = decoder.frame();
         FUZZ_CHECK(frame.size() >= 3 && frame[0] == kCommandStart && frame[1] + 2u == frame.size());
         if (controller.handleFrame(frame, now, reply)) {
-            FUZZ_CHECK(reply.size >= 3 && reply.bytes[0] == kReplyStart && reply.bytes[1] + 2u == reply.size);
+            FUZZ_CHECK(reply.size >= 3 && reply.bytes[0] == kReplyStart &&
+                       reply.bytes[1] + 2u == reply.size);
             FUZZ_CHECK(reply.bytes[2] == frame[2]);
         }
         const MountSnapshot s = controller.snapshot(now);

@@ -36,10 +36,10 @@ bool BytePipe::write(const uint8_t* bytes, size_t count, const WaitableEvent* gi
         if (written >= 0) return false;  // cannot happen below PIPE_BUF
         if (errno == EINTR) continue;
         if (errno != EAGAIN) return false;
-        pollfd waits[3] = {{fd, POLLOUT, 0},
-                           {static_cast<int>(released_.nativeHandle()), POLLIN, 0},
-                           {giveUp != nullptr ? static_cast<int>(giveUp->nativeHandle()) : -1,
-                            POLLIN, 0}};
+        pollfd waits[3] = {
+            {fd, POLLOUT, 0},
+            {static_cast<int>(released_.nativeHandle()), POLLIN, 0},
+            {giveUp != nullptr ? static_cast<int>(giveUp->nativeHandle()) : -1, POLLIN, 0}};
         if (::poll(waits, 3, -1) < 0 && errno != EINTR) return false;
     }
 }

@@ -41,32 +41,32 @@ void fail(PortError& error, const char* device, int osError) {
     error.device = device;
     error.systemMessage = std::strerror(osError);
     switch (osError) {
-        case ENOENT:
-        case ENODEV:
-        case ENXIO:
-            error.code = PortErrorCode::NotFound;
-            error.remedy = "check that the device is plugged in and choose it again";
-            break;
-        case EACCES:
-        case EPERM:
-            error.code = PortErrorCode::PermissionDenied;
-            error.remedy = "add your user to the dialout group, then log in again";
-            break;
-        case EBUSY:
-        case EWOULDBLOCK:
-            error.code = PortErrorCode::Busy;
-            error.systemMessage = "Device or resource busy";
-            error.remedy = "another program is using the port; close it and connect again";
-            break;
-        case ENOTTY:
-        case EINVAL:
-            error.code = PortErrorCode::NotASerialDevice;
-            error.remedy = "choose a serial device such as /dev/ttyUSB0";
-            break;
-        default:
-            error.code = PortErrorCode::Other;
-            error.remedy.clear();
-            break;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        error.code = PortErrorCode::NotFound;
+        error.remedy = "check that the device is plugged in and choose it again";
+        break;
+    case EACCES:
+    case EPERM:
+        error.code = PortErrorCode::PermissionDenied;
+        error.remedy = "add your user to the dialout group, then log in again";
+        break;
+    case EBUSY:
+    case EWOULDBLOCK:
+        error.code = PortErrorCode::Busy;
+        error.systemMessage = "Device or resource busy";
+        error.remedy = "another program is using the port; close it and connect again";
+        break;
+    case ENOTTY:
+    case EINVAL:
+        error.code = PortErrorCode::NotASerialDevice;
+        error.remedy = "choose a serial device such as /dev/ttyUSB0";
+        break;
+    default:
+        error.code = PortErrorCode::Other;
+        error.remedy.clear();
+        break;
     }
 }
 
@@ -159,12 +159,13 @@ bool SerialPort::write(const uint8_t* bytes, size_t count, int timeoutMs,
         }
         if (written < 0 && errno == EINTR) continue;
         if (written < 0 && deviceLost(errno)) return false;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return false;
         if (giveUp != nullptr && giveUp->isSet()) return false;
-        pollfd entries[2] = {{fd, POLLOUT, 0},
-                             {giveUp != nullptr ? static_cast<int>(giveUp->nativeHandle()) : -1,
-                              POLLIN, 0}};
+        pollfd entries[2] = {
+            {fd, POLLOUT, 0},
+            {giveUp != nullptr ? static_cast<int>(giveUp->nativeHandle()) : -1, POLLIN, 0}};
         const int ready = ::poll(entries, 2, static_cast<int>(left.count()));
         if (ready < 0 && errno != EINTR) return false;
         if (ready > 0 && (entries[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return false;

@@ -23,15 +23,13 @@ void WaitableEvent::set() {
     if (!valid()) return;
     const uint64_t one = 1;
     // EAGAIN only when the counter is about to overflow: it is set anyway.
-    while (::write(static_cast<int>(handle_), &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    while (::write(static_cast<int>(handle_), &one, sizeof one) < 0 && errno == EINTR) {}
 }
 
 void WaitableEvent::reset() {
     if (!valid()) return;
     uint64_t value = 0;
-    while (::read(static_cast<int>(handle_), &value, sizeof value) < 0 && errno == EINTR) {
-    }
+    while (::read(static_cast<int>(handle_), &value, sizeof value) < 0 && errno == EINTR) {}
 }
 
 bool WaitableEvent::isSet() const { return wait(0); }

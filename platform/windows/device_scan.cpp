@@ -4,7 +4,9 @@
 // Printer ports share the class and are left out.
 #include "platform/device_scan.h"
 
+// windows.h first: the SetupAPI headers need its types.
 #include <windows.h>
+
 #include <devguid.h>
 #include <setupapi.h>
 

@@ -86,7 +86,7 @@ EncoderPositions reading(int32_t ra) {
 TEST(AppModel, StartsWithTheDefaultEncoderFormat) {
     const AppModel model;
     const EncoderConfig& e = model.encoderConfig();
-    const int got[8] = {e.raFlags,       e.decFlags,      e.raLeadingBits,  e.raBitsPerRev,
+    const int got[8] = {e.raFlags,       e.decFlags,       e.raLeadingBits, e.raBitsPerRev,
                         e.raBitsForRevs, e.decLeadingBits, e.decBitsPerRev, e.decBitsForRevs};
     const int want[8] = {0, 0, 12, 25, 0, 12, 25, 0};
     for (int i = 0; i < 8; ++i) EXPECT_EQ(got[i], want[i]) << "byte " << i;
@@ -108,9 +108,11 @@ TEST(AppModel, EachNotificationPostsItsCodeAndArgument) {
     model.onPositions(reading(45296));
     model.reservedNotification(1, 2, 3, 4, 5, 6, 7, 8);
     model.onStatus(18);  // passed on unchanged, even without a text of its own
-    const std::vector<std::pair<int32_t, int32_t>> want = {
-        {NotifyStatus, 6}, {NotifyConfiguration, 3}, {NotifyMeridianFlip, 4},
-        {NotifyPositions, 0}, {NotifyStatus, 18}};
+    const std::vector<std::pair<int32_t, int32_t>> want = {{NotifyStatus, 6},
+                                                           {NotifyConfiguration, 3},
+                                                           {NotifyMeridianFlip, 4},
+                                                           {NotifyPositions, 0},
+                                                           {NotifyStatus, 18}};
     EXPECT_EQ(sink.posts, want);
 }
 

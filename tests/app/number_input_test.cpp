@@ -13,8 +13,14 @@ TEST(ParseInteger, AcceptsWholeNumbersInRange) {
         int64_t value;
     };
     const Case cases[] = {
-        {"0", 0},   {"25", 25},   {" 25 ", 25},  {"\t-1", -1},  {"+7", 7},  {"007", 7},
-        {"-2147483648", INT32_MIN}, {"2147483647", INT32_MAX},
+        {"0", 0},
+        {"25", 25},
+        {" 25 ", 25},
+        {"\t-1", -1},
+        {"+7", 7},
+        {"007", 7},
+        {"-2147483648", INT32_MIN},
+        {"2147483647", INT32_MAX},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(parseInteger(c.text, INT32_MIN, INT32_MAX), std::optional<int64_t>(c.value))
@@ -28,8 +34,21 @@ TEST(ParseInteger, AcceptsWholeNumbersInRange) {
 
 TEST(ParseInteger, RefusesWhatIsNotAWholeNumberInRange) {
     const char* refused[] = {
-        "",     " ",      "-",   "+",    "abc",  "12a", "1 2", "1.5", "0x10", "--1", "+-1",
-        "2147483648", "-2147483649", "4294967295", "99999999999999999999999999",
+        "",
+        " ",
+        "-",
+        "+",
+        "abc",
+        "12a",
+        "1 2",
+        "1.5",
+        "0x10",
+        "--1",
+        "+-1",
+        "2147483648",
+        "-2147483649",
+        "4294967295",
+        "99999999999999999999999999",
         "9223372036854775808",
     };
     for (const char* text : refused) {

@@ -23,7 +23,7 @@ TEST(JulianDate, CalendarExamples) {
         {2000, 2, 29, 0, 0, 0, 2451603.5L},   // February counts as month 14 of 1999
         {1987, 4, 10, 19, 21, 0, 2446896.30625L},
         {1600, 1, 1, 0, 0, 0, 2305447.5L},
-        {-4712, 1, 1, 12, 0, 0, 0.0L},        // the epoch itself
+        {-4712, 1, 1, 12, 0, 0, 0.0L},  // the epoch itself
     };
     for (const auto& c : cases) {
         EXPECT_NEAR(static_cast<double>(julianDate(c.y, c.mo, c.d, c.h, c.mi, c.s)),
@@ -60,7 +60,7 @@ TEST(NormalizeDegrees, ReducesIntoOneTurn) {
     struct Case {
         double in, out;
     };
-    const Case cases[] = {{-0.5, 359.5}, {360.0, 0.0}, {725.0, 5.0}, {-360.0, 0.0},
+    const Case cases[] = {{-0.5, 359.5}, {360.0, 0.0},     {725.0, 5.0},      {-360.0, 0.0},
                           {0.0, 0.0},    {359.75, 359.75}, {-1080.25, 359.75}};
     for (const auto& c : cases) {
         EXPECT_DOUBLE_EQ(static_cast<double>(normalizeDegrees(c.in)), c.out) << c.in;
@@ -89,7 +89,8 @@ TEST(CurrentUtcTime, IsTheSystemClockInUtc) {
     const double after = duration<double>(system_clock::now().time_since_epoch()).count();
     constexpr double kUnixEpochJd = 2440587.5;
     const double read = static_cast<double>(
-        (julianDate(now.year, now.month, now.day, now.hour, now.minute, now.second) - kUnixEpochJd) *
+        (julianDate(now.year, now.month, now.day, now.hour, now.minute, now.second) -
+         kUnixEpochJd) *
         86400.0L);
     EXPECT_GE(read, std::floor(before) - 1.0);  // whole seconds, so up to one below
     EXPECT_LE(read, after + 1.0);

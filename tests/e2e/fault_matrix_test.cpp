@@ -45,34 +45,54 @@ sim::FaultConfig fault(void (*set)(sim::FaultConfig&)) {
 }
 
 const FaultCase kFaultCases[] = {
-    {"Silence", fault([](auto& f) { f.silent = true; }), kFastTickMs,
+    {"Silence",
+     fault([](auto& f) { f.silent = true; }),
+     kFastTickMs,
      {StatusOpeningPort, StatusConnecting, StatusCannotConnect, StatusNotConnectedYet}},
-    {"WrongIdentify", fault([](auto& f) { f.wrongIdentify = true; }), kFastTickMs,
+    {"WrongIdentify",
+     fault([](auto& f) { f.wrongIdentify = true; }),
+     kFastTickMs,
      {StatusOpeningPort, StatusConnecting, StatusNotSupportedDevice, StatusNotConnectedYet}},
     // Slow but inside the 10 s budget, at the program's own tick.
-    {"DelayedReplies", fault([](auto& f) { f.replyDelayMs = 80; }), kRealTickMs,
+    {"DelayedReplies",
+     fault([](auto& f) { f.replyDelayMs = 80; }),
+     kRealTickMs,
      {StatusOpeningPort, StatusConnecting, StatusConnected, StatusConnectionClosed}},
     // Later than the whole connect budget allows.
-    {"RepliesLaterThanTheBudget", fault([](auto& f) { f.replyDelayMs = 1500; }), kFastTickMs,
+    {"RepliesLaterThanTheBudget",
+     fault([](auto& f) { f.replyDelayMs = 1500; }),
+     kFastTickMs,
      {StatusOpeningPort, StatusConnecting, StatusCannotConnect, StatusNotConnectedYet}},
-    {"ByteByByte", fault([](auto& f) { f.byteByByte = true; }), kFastTickMs,
+    {"ByteByByte",
+     fault([](auto& f) { f.byteByByte = true; }),
+     kFastTickMs,
      {StatusOpeningPort, StatusConnecting, StatusConnected, StatusConnectionClosed}},
-    {"Noise", fault([](auto& f) { f.noise = true; }), kFastTickMs,
+    {"Noise",
+     fault([](auto& f) { f.noise = true; }),
+     kFastTickMs,
      {StatusOpeningPort, StatusConnecting, StatusConnected, StatusConnectionClosed}},
-    {"TruncatedIdentifyReply", fault([](auto& f) { f.truncateReplyNumber = 1; }), kFastTickMs,
+    {"TruncatedIdentifyReply",
+     fault([](auto& f) { f.truncateReplyNumber = 1; }),
+     kFastTickMs,
      {StatusOpeningPort, StatusConnecting, StatusCannotConnect, StatusNotConnectedYet}},
-    {"TruncatedConfigurationReply", fault([](auto& f) { f.truncateReplyNumber = 4; }),
+    {"TruncatedConfigurationReply",
+     fault([](auto& f) { f.truncateReplyNumber = 4; }),
      kFastTickMs,
      {StatusOpeningPort, StatusConnecting, StatusCannotConnect, StatusNotConnectedYet}},
     // The cut reading is lost; the next one must be the controller's true
     // words, not the cut frame completed with the next reply's bytes.
     {"TruncatedReading",
-     fault([](auto& f) { f.truncateReplyNumber = kFirstReadingReply; }), kFastTickMs,
-     {StatusOpeningPort, StatusConnecting, StatusConnected, StatusConnectionClosed}, 2},
-    {"HangUpWhileConnecting", fault([](auto& f) { f.hangUpAfterFrames = 1; }), kFastTickMs,
+     fault([](auto& f) { f.truncateReplyNumber = kFirstReadingReply; }),
+     kFastTickMs,
+     {StatusOpeningPort, StatusConnecting, StatusConnected, StatusConnectionClosed},
+     2},
+    {"HangUpWhileConnecting",
+     fault([](auto& f) { f.hangUpAfterFrames = 1; }),
+     kFastTickMs,
      {StatusOpeningPort, StatusConnecting, StatusConnectionLost, StatusNotConnectedYet}},
     {"HangUpAfterAReading",
-     fault([](auto& f) { f.hangUpAfterFrames = kFirstReadingReply; }), kFastTickMs,
+     fault([](auto& f) { f.hangUpAfterFrames = kFirstReadingReply; }),
+     kFastTickMs,
      {StatusOpeningPort, StatusConnecting, StatusConnected, StatusConnectionLost,
       StatusNotConnectedYet}},
 };
@@ -97,7 +117,8 @@ TEST_P(FaultMatrix, OperatorSeesTheRightStatusAndTheNextConnectWorks) {
 
     link.comm().connect(link.simNumber(), 115200);
     ASSERT_TRUE(seen.waitFor([&] {
-        return std::any_of(seen.statusesLocked().begin(), seen.statusesLocked().end(), isEndOfConnect);
+        return std::any_of(seen.statusesLocked().begin(), seen.statusesLocked().end(),
+                           isEndOfConnect);
     })) << "still connecting";
 
     if (connects) {
@@ -133,7 +154,8 @@ TEST_P(FaultMatrix, OperatorSeesTheRightStatusAndTheNextConnectWorks) {
     ASSERT_TRUE(seen.waitForStatus(StatusConnected, connects ? 2 : 1))
         << ::testing::PrintToString(seen.statuses());
     const std::vector<int32_t> all = seen.statuses();
-    EXPECT_EQ(std::vector<int32_t>(all.begin() + static_cast<std::ptrdiff_t>(c.statuses.size()), all.end()),
+    EXPECT_EQ(std::vector<int32_t>(all.begin() + static_cast<std::ptrdiff_t>(c.statuses.size()),
+                                   all.end()),
               (std::vector<int32_t>{StatusOpeningPort, StatusConnecting, StatusConnected}));
     const size_t readingsBefore = seen.positions().size();
     link.comm().readEncoders(0);

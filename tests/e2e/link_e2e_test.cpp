@@ -5,8 +5,8 @@
 #include <ostream>
 
 #include "e2e_harness.h"
-#include "tests/support/link_scenarios.h"
 #include "platform/serial_port.h"
+#include "tests/support/link_scenarios.h"
 
 namespace zr8 {
 namespace {
@@ -99,10 +99,10 @@ TEST(LinkEndToEnd, RequestsBeforeReadyAreRefused) {
     link.comm().connect(link.simNumber(), 115200);
     ASSERT_TRUE(link.recorder().waitForStatus(StatusConnected));
     const std::vector<int32_t> statuses = link.recorder().statuses();
-    EXPECT_EQ(statuses, (std::vector<int32_t>{StatusNotConnectedYet, StatusNotConnectedYet,
-                                              StatusOpeningPort, StatusConnecting,
-                                              StatusNotConnectedYet, StatusAlreadyConnected,
-                                              StatusConnected}));
+    EXPECT_EQ(statuses,
+              (std::vector<int32_t>{StatusNotConnectedYet, StatusNotConnectedYet, StatusOpeningPort,
+                                    StatusConnecting, StatusNotConnectedYet, StatusAlreadyConnected,
+                                    StatusConnected}));
     EXPECT_EQ(link.sim().receivedFrames().size(), std::size(kConnectFrames));
 }
 
@@ -241,7 +241,8 @@ TEST(LinkEndToEnd, ShutdownWhileASlewIsFollowed) {
     const Bytes poll = {0xAA, 0x02, 0x1E, 0x01};
     ASSERT_TRUE(link.sim().waitForFrames(std::size(kConnectFrames) + 2, kDeadline));
     const std::vector<Bytes> frames = link.framesAfterConnect();
-    EXPECT_EQ(Bytes(frames[0].begin(), frames[0].begin() + 5), (Bytes{0xAA, 0x0B, 0x25, 0x01, 0xC0}));
+    EXPECT_EQ(Bytes(frames[0].begin(), frames[0].begin() + 5),
+              (Bytes{0xAA, 0x0B, 0x25, 0x01, 0xC0}));
     EXPECT_EQ(frames[1], poll);
     link.takeDown();
     EXPECT_FALSE(link.recorder().calledAfterShutdown());

@@ -20,7 +20,8 @@ constexpr size_t kStormRequests = 5000;
 
 Bytes manualMoveFrame(uint8_t direction, uint8_t step, const MountConfig& mount) {
     const ManualMoveCommand move = manualMoveFor(direction, step, mount);
-    return concat({{0xAA, 0x07, 0x23, 0x00, move.axisMask}, word(static_cast<uint32_t>(move.speed))});
+    return concat(
+        {{0xAA, 0x07, 0x23, 0x00, move.axisMask}, word(static_cast<uint32_t>(move.speed))});
 }
 
 TEST(LinkStorm, EveryFrameArrivesWholeAndInOrder) {
@@ -41,29 +42,29 @@ TEST(LinkStorm, EveryFrameArrivesWholeAndInOrder) {
         const auto a = static_cast<uint8_t>(random());
         const auto b = static_cast<uint8_t>(random());
         switch (pick) {
-            case 0: {
-                const auto direction = static_cast<uint8_t>(a % 4);
-                const auto step = static_cast<uint8_t>(b % 32);
-                link.comm().manualMove(direction, step);
-                expected.push_back(manualMoveFrame(direction, step, mount));
-                break;
-            }
-            case 1:
-                link.comm().stopMotion(kStopBothAxes);
-                expected.push_back({0xAA, 0x03, 0x21, 0x00, 0xC0});
-                break;
-            case 2:
-                link.comm().setTracking(a & 1);
-                expected.push_back({0xAA, 0x03, 0x24, 0x00, static_cast<uint8_t>(a & 1)});
-                break;
-            case 3:
-                link.comm().readEncoders(0);
-                expected.push_back({0xAA, 0x02, 0x7A, 0x01});
-                break;
-            default:
-                link.comm().setMotorReverse(a & 3, b);
-                expected.push_back({0xAA, 0x05, 0x32, 0x00, 0xC0, static_cast<uint8_t>(a & 3), b});
-                break;
+        case 0: {
+            const auto direction = static_cast<uint8_t>(a % 4);
+            const auto step = static_cast<uint8_t>(b % 32);
+            link.comm().manualMove(direction, step);
+            expected.push_back(manualMoveFrame(direction, step, mount));
+            break;
+        }
+        case 1:
+            link.comm().stopMotion(kStopBothAxes);
+            expected.push_back({0xAA, 0x03, 0x21, 0x00, 0xC0});
+            break;
+        case 2:
+            link.comm().setTracking(a & 1);
+            expected.push_back({0xAA, 0x03, 0x24, 0x00, static_cast<uint8_t>(a & 1)});
+            break;
+        case 3:
+            link.comm().readEncoders(0);
+            expected.push_back({0xAA, 0x02, 0x7A, 0x01});
+            break;
+        default:
+            link.comm().setMotorReverse(a & 3, b);
+            expected.push_back({0xAA, 0x05, 0x32, 0x00, 0xC0, static_cast<uint8_t>(a & 3), b});
+            break;
         }
     }
     const auto posted = std::chrono::steady_clock::now();
@@ -80,8 +81,9 @@ TEST(LinkStorm, EveryFrameArrivesWholeAndInOrder) {
     }
     EXPECT_EQ(link.sim().snapshot().framesIgnored, 0u);
     using Ms = std::chrono::duration<double, std::milli>;
-    std::printf("storm: %zu requests posted in %.1f ms, all frames at the controller after %.1f ms\n",
-                kStormRequests, Ms(posted - begin).count(), Ms(arrived - begin).count());
+    std::printf(
+        "storm: %zu requests posted in %.1f ms, all frames at the controller after %.1f ms\n",
+        kStormRequests, Ms(posted - begin).count(), Ms(arrived - begin).count());
 
     // Still answering afterwards.
     const size_t readings = link.recorder().positions().size();

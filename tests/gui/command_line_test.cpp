@@ -59,7 +59,8 @@ Shown runProgram(const std::vector<std::string>& arguments) {
         shown.picture = std::move(last);
         EXPECT_TRUE(manager.close(window));
     } else {
-        ADD_FAILURE() << "no window of " << ZR8_SETUP_PATH << " on " << qEnvironmentVariable("DISPLAY").toStdString();
+        ADD_FAILURE() << "no window of " << ZR8_SETUP_PATH << " on "
+                      << qEnvironmentVariable("DISPLAY").toStdString();
         kill(pid, SIGKILL);
     }
     int status = 0;

@@ -105,7 +105,8 @@ protected:
 
     template <class W = QWidget>
     W* get(int id) const {
-        auto* w = dialog->findChild<W*>(QStringLiteral("IDC_%1").arg(id), Qt::FindDirectChildrenOnly);
+        auto* w =
+            dialog->findChild<W*>(QStringLiteral("IDC_%1").arg(id), Qt::FindDirectChildrenOnly);
         EXPECT_NE(w, nullptr) << "control " << id;
         return w;
     }
@@ -145,8 +146,8 @@ protected:
 };
 
 TEST_F(MainDialogTest, FreshStart) {
-    EXPECT_EQ(dialog->windowTitle(),
-              QStringLiteral("ZR8 Encoder setup 1.1. (%1)").arg(QString::fromLatin1(rules::kMakerWebAddress)));
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("ZR8 Encoder setup 1.1. (%1)")
+                                         .arg(QString::fromLatin1(rules::kMakerWebAddress)));
     EXPECT_TRUE(text(DlgMain::IdStatusLine).isEmpty());
     EXPECT_TRUE(text(DlgMain::IdSecondStatus).isEmpty());
     EXPECT_FALSE(get<QCheckBox>(DlgMain::IdBaud115200)->isChecked());
@@ -163,7 +164,8 @@ TEST_F(MainDialogTest, FreshStart) {
                    DlgMain::IdDisconnect, DlgMain::IdAbout, DlgMain::IdStatusLine}) {
         EXPECT_TRUE(get(id)->isEnabled()) << id;
     }
-    for (int id : {DlgMain::IdRaGearRatio, DlgMain::IdDecOffset, DlgMain::IdRaRaw, DlgMain::IdDecDms}) {
+    for (int id :
+         {DlgMain::IdRaGearRatio, DlgMain::IdDecOffset, DlgMain::IdRaRaw, DlgMain::IdDecDms}) {
         EXPECT_TRUE(text(id).isEmpty()) << id;
     }
     for (int id : {DlgMain::IdUp, DlgMain::IdDown, DlgMain::IdLeft, DlgMain::IdRight}) {
@@ -174,7 +176,8 @@ TEST_F(MainDialogTest, FreshStart) {
         const bool offset = edit == get(DlgMain::IdRaOffset) || edit == get(DlgMain::IdDecOffset);
         EXPECT_EQ(edit->isReadOnly(), !offset) << edit->objectName().toStdString();
         const QPalette& p = edit->palette();
-        EXPECT_EQ(p.color(QPalette::Active, QPalette::Base) == p.color(QPalette::Active, QPalette::Window),
+        EXPECT_EQ(p.color(QPalette::Active, QPalette::Base) ==
+                      p.color(QPalette::Active, QPalette::Window),
                   !offset)
             << edit->objectName().toStdString();
     }
@@ -201,16 +204,21 @@ TEST_F(MainDialogTest, GeometryComesFromDialogUnits) {
         int x, y, w, h;
     };
     const Case cases[] = {
-        {DlgMain::IdConnect, 200, 5, 50, 13},      {DlgMain::IdStatusLine, 4, 20, 306, 12},
-        {DlgMain::IdStop, 40, 60, 23, 19},         {DlgMain::IdLeft, 23, 60, 16, 19},
-        {DlgMain::IdSpeed, 6, 102, 92, 12},        {DlgMain::IdSaveSettings, 8, 200, 86, 25},
-        {DlgMain::IdDecCountsPerRev, 376, 72, 70, 12}, {DlgMain::IdDecOffset, 338, 125, 86, 12},
+        {DlgMain::IdConnect, 200, 5, 50, 13},
+        {DlgMain::IdStatusLine, 4, 20, 306, 12},
+        {DlgMain::IdStop, 40, 60, 23, 19},
+        {DlgMain::IdLeft, 23, 60, 16, 19},
+        {DlgMain::IdSpeed, 6, 102, 92, 12},
+        {DlgMain::IdSaveSettings, 8, 200, 86, 25},
+        {DlgMain::IdDecCountsPerRev, 376, 72, 70, 12},
+        {DlgMain::IdDecOffset, 338, 125, 86, 12},
         {DlgMain::IdDecDms, 336, 205, 70, 12},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(get(c.id)->geometry(), du.rect(c.x, c.y, c.w, c.h)) << c.id;
     }
-    // Corners are mapped, so a control ends exactly where one starting at its right edge would begin.
+    // Corners are mapped, so a control ends exactly where one starting at its right edge would
+    // begin.
     EXPECT_EQ(du.rect(192, 181, 70, 12).right() + 1, du.toPixelsX(262));
     EXPECT_EQ(du.rect(8, 120, 86, 14).bottom() + 1, du.toPixelsY(134));
 }
@@ -218,8 +226,8 @@ TEST_F(MainDialogTest, GeometryComesFromDialogUnits) {
 TEST_F(MainDialogTest, ArrowBitmapsAreSolidTrianglesPointingTheirWay) {
     struct Case {
         int id;
-        QPoint tip;   // black
-        QPoint base;  // black
+        QPoint tip;        // black
+        QPoint base;       // black
         QPoint beyondTip;  // white
     };
     const Case cases[] = {
@@ -242,9 +250,9 @@ TEST_F(MainDialogTest, PortListShowsTheCatalogueAndSelectsTheFirstDevice) {
     auto* list = get<QComboBox>(DlgMain::IdPortList);
     QStringList items;
     for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
-    EXPECT_EQ(items, (QStringList{"/dev/ttyS0", "/dev/ttyUSB0 - FT232R USB UART (FTDI)",
-                                  QString::fromLatin1(sim::kBuiltInSimulatorName),
-                                  "Other device..."}));
+    EXPECT_EQ(items,
+              (QStringList{"/dev/ttyS0", "/dev/ttyUSB0 - FT232R USB UART (FTDI)",
+                           QString::fromLatin1(sim::kBuiltInSimulatorName), "Other device..."}));
     EXPECT_EQ(list->currentIndex(), 0);
     click(DlgMain::IdConnect);
     EXPECT_EQ(link.calls, Calls{"connect 1 9600"});
@@ -342,18 +350,24 @@ TEST_F(MainDialogTest, TrackingButtonsShowTheLastRequest) {
         EXPECT_FALSE(on->isChecked());
         EXPECT_TRUE(off->isChecked());
     }
-    EXPECT_EQ(link.calls, (Calls{"setTracking 1", "setTracking 1", "setTracking 0", "setTracking 0"}));
+    EXPECT_EQ(link.calls,
+              (Calls{"setTracking 1", "setTracking 1", "setTracking 0", "setTracking 0"}));
 }
 
 TEST_F(MainDialogTest, ConfigurationFillsTheFieldsAndEnablesTheControlsForGood) {
     connectAndConfigure();
     EXPECT_EQ(text(DlgMain::IdStatusLine), QStringLiteral("Connection established."));
     expectShown({
-        {DlgMain::IdRaGearRatio, "270"},       {DlgMain::IdDecGearRatio, "180"},
-        {DlgMain::IdRaMicrosteps, "1728000"},  {DlgMain::IdDecMicrosteps, "1152000"},
-        {DlgMain::IdRaBitsPerRev, "32"},       {DlgMain::IdRaCountsPerRev, "4294967296"},
-        {DlgMain::IdDecBitsPerRev, "22"},      {DlgMain::IdDecCountsPerRev, "4194304"},
-        {DlgMain::IdRaOffset, "4294967295"},   {DlgMain::IdDecOffset, "123456"},
+        {DlgMain::IdRaGearRatio, "270"},
+        {DlgMain::IdDecGearRatio, "180"},
+        {DlgMain::IdRaMicrosteps, "1728000"},
+        {DlgMain::IdDecMicrosteps, "1152000"},
+        {DlgMain::IdRaBitsPerRev, "32"},
+        {DlgMain::IdRaCountsPerRev, "4294967296"},
+        {DlgMain::IdDecBitsPerRev, "22"},
+        {DlgMain::IdDecCountsPerRev, "4194304"},
+        {DlgMain::IdRaOffset, "4294967295"},
+        {DlgMain::IdDecOffset, "123456"},
     });
     EXPECT_FALSE(get<QCheckBox>(DlgMain::IdRaReverseMotor)->isChecked());
     EXPECT_TRUE(get<QCheckBox>(DlgMain::IdDecReverseMotor)->isChecked());
@@ -365,7 +379,8 @@ TEST_F(MainDialogTest, ConfigurationFillsTheFieldsAndEnablesTheControlsForGood) 
     model.onStatus(4);
     model.onStatus(18);
     ASSERT_TRUE(waitUntil([&] {
-        return text(DlgMain::IdStatusLine) == QStringLiteral("Error: Connection to the device lost.");
+        return text(DlgMain::IdStatusLine) ==
+               QStringLiteral("Error: Connection to the device lost.");
     }));
     for (int id : DlgMain::kControlList) EXPECT_TRUE(get(id)->isEnabled()) << id;
     click(DlgMain::IdReadEncoders);
@@ -387,8 +402,10 @@ TEST_F(MainDialogTest, StatusLineShowsKnownCodesOnly) {
     };
     for (const Case& c : cases) {
         model.onStatus(c.code);
-        ASSERT_TRUE(waitUntil([&] { return text(DlgMain::IdStatusLine) == QString::fromLatin1(c.shown); }))
-            << c.code << " shows " << text(DlgMain::IdStatusLine).toStdString();
+        ASSERT_TRUE(waitUntil([&] {
+            return text(DlgMain::IdStatusLine) == QString::fromLatin1(c.shown);
+        })) << c.code
+            << " shows " << text(DlgMain::IdStatusLine).toStdString();
     }
 }
 
@@ -404,7 +421,8 @@ TEST_F(MainDialogTest, PortThatCannotBeOpenedExplainsWhyInTheTooltip) {
     model.onConnection(failed);
     model.onStatus(6);
     auto* status = get<QLineEdit>(DlgMain::IdStatusLine);
-    ASSERT_TRUE(waitUntil([&] { return status->text() == QStringLiteral("Error: Cannot open port."); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return status->text() == QStringLiteral("Error: Cannot open port."); }));
     EXPECT_TRUE(status->toolTip().contains(QStringLiteral("Permission denied")));
     EXPECT_TRUE(status->toolTip().contains(QStringLiteral("dialout")));
     for (int id : DlgMain::kControlList) EXPECT_FALSE(get(id)->isEnabled()) << id;
@@ -436,9 +454,12 @@ TEST_F(MainDialogTest, ReadingShowsRawArcsecondsAndDegrees) {
     model.onPositions(p);
     ASSERT_TRUE(waitUntil([&] { return !text(DlgMain::IdDecDms).isEmpty(); }));
     expectShown({
-        {DlgMain::IdRaRaw, "16777216"},   {DlgMain::IdRaArcsec, "648000"},
-        {DlgMain::IdRaDms, "+180:00:00"}, {DlgMain::IdDecRaw, "4294967295"},
-        {DlgMain::IdDecArcsec, "45296"},  {DlgMain::IdDecDms, "+12:34:56"},
+        {DlgMain::IdRaRaw, "16777216"},
+        {DlgMain::IdRaArcsec, "648000"},
+        {DlgMain::IdRaDms, "+180:00:00"},
+        {DlgMain::IdDecRaw, "4294967295"},
+        {DlgMain::IdDecArcsec, "45296"},
+        {DlgMain::IdDecDms, "+12:34:56"},
     });
 
     // A reading that is not valid leaves the fields as they are.
@@ -460,12 +481,14 @@ TEST_F(MainDialogTest, OffsetsThatDoNotFitAreRefusedAndNothingIsSent) {
             get<QLineEdit>(DlgMain::IdDecOffset)->setText(QStringLiteral("6"));
             get<QLineEdit>(id)->setText(QString::fromLatin1(typed));
             QString message;
-            onNextModal([&](QWidget* w) {
-                auto* box = qobject_cast<QMessageBox*>(w);
-                ASSERT_NE(box, nullptr);
-                message = box->text();
-                box->accept();
-            }, dialog.get());
+            onNextModal(
+                [&](QWidget* w) {
+                    auto* box = qobject_cast<QMessageBox*>(w);
+                    ASSERT_NE(box, nullptr);
+                    message = box->text();
+                    box->accept();
+                },
+                dialog.get());
             link.calls.clear();
             click(DlgMain::IdSetCalibration);
             EXPECT_EQ(link.calls, Calls{}) << typed;
@@ -506,15 +529,18 @@ TEST_F(MainDialogTest, FormatDialogShowsTheDefaultsAndOkSendsThem) {
         return e;
     }());
     QStringList shown;
-    onNextModal([&](QWidget* w) {
-        EncoderFormatDialog* d = asFormatDialog(w);
-        EXPECT_EQ(d->windowTitle(), QStringLiteral("Encoder setup"));
-        for (int id : {103, 104, 105, 113, 114, 115}) shown << field(d, id)->text();
-        for (int id : {100, 101, 110, 111}) {
-            EXPECT_FALSE(d->findChild<QCheckBox*>(QStringLiteral("IDC_%1").arg(id))->isChecked());
-        }
-        clickChild(d, QStringLiteral("IDC_1"));
-    }, dialog.get());
+    onNextModal(
+        [&](QWidget* w) {
+            EncoderFormatDialog* d = asFormatDialog(w);
+            EXPECT_EQ(d->windowTitle(), QStringLiteral("Encoder setup"));
+            for (int id : {103, 104, 105, 113, 114, 115}) shown << field(d, id)->text();
+            for (int id : {100, 101, 110, 111}) {
+                EXPECT_FALSE(
+                    d->findChild<QCheckBox*>(QStringLiteral("IDC_%1").arg(id))->isChecked());
+            }
+            clickChild(d, QStringLiteral("IDC_1"));
+        },
+        dialog.get());
     click(DlgMain::IdEncoderFormat);
     EXPECT_EQ(shown, (QStringList{"25", "0", "12", "25", "0", "12"}));
     EXPECT_EQ(link.calls, Calls{"setEncoderFormat 0 12 25 0 0 12 25 0"});
@@ -524,19 +550,21 @@ TEST_F(MainDialogTest, FormatDialogShowsTheDefaultsAndOkSendsThem) {
 
 TEST_F(MainDialogTest, FormatDialogOkTakesTheEditsAndClearsTheUnshownFlag) {
     connectAndConfigure();  // raFlags 5: invert plus the unshown bit 2; decFlags 2
-    onNextModal([&](QWidget* w) {
-        EncoderFormatDialog* d = asFormatDialog(w);
-        EXPECT_TRUE(d->findChild<QCheckBox*>(QStringLiteral("IDC_100"))->isChecked());
-        EXPECT_FALSE(d->findChild<QCheckBox*>(QStringLiteral("IDC_101"))->isChecked());
-        EXPECT_TRUE(d->findChild<QCheckBox*>(QStringLiteral("IDC_111"))->isChecked());
-        clickChild(d, QStringLiteral("IDC_101"));  // RA Gray on
-        clickChild(d, QStringLiteral("IDC_110"));  // Dec invert on
-        field(d, 103)->setText(QStringLiteral("31"));
-        field(d, 104)->setText(QStringLiteral("8"));
-        field(d, 105)->setText(QStringLiteral("255"));
-        field(d, 113)->setText(QStringLiteral("1"));
-        clickChild(d, QStringLiteral("IDC_1"));
-    }, dialog.get());
+    onNextModal(
+        [&](QWidget* w) {
+            EncoderFormatDialog* d = asFormatDialog(w);
+            EXPECT_TRUE(d->findChild<QCheckBox*>(QStringLiteral("IDC_100"))->isChecked());
+            EXPECT_FALSE(d->findChild<QCheckBox*>(QStringLiteral("IDC_101"))->isChecked());
+            EXPECT_TRUE(d->findChild<QCheckBox*>(QStringLiteral("IDC_111"))->isChecked());
+            clickChild(d, QStringLiteral("IDC_101"));  // RA Gray on
+            clickChild(d, QStringLiteral("IDC_110"));  // Dec invert on
+            field(d, 103)->setText(QStringLiteral("31"));
+            field(d, 104)->setText(QStringLiteral("8"));
+            field(d, 105)->setText(QStringLiteral("255"));
+            field(d, 113)->setText(QStringLiteral("1"));
+            clickChild(d, QStringLiteral("IDC_1"));
+        },
+        dialog.get());
     click(DlgMain::IdEncoderFormat);
     EXPECT_EQ(link.calls, Calls{"setEncoderFormat 3 255 31 8 3 10 1 4"});
     EXPECT_EQ(text(DlgMain::IdRaCountsPerRev), QStringLiteral("2147483648"));
@@ -549,15 +577,19 @@ TEST_F(MainDialogTest, FormatDialogCancelAndEscapeChangeNothing) {
     connectAndConfigure();
     const EncoderConfig before = model.encoderConfig();
     const int answered = gui_test::answeredModals();
-    onNextModal([&](QWidget* w) {
-        field(w, 103)->setText(QStringLiteral("20"));
-        clickChild(w, QStringLiteral("IDC_2"));
-    }, dialog.get());
+    onNextModal(
+        [&](QWidget* w) {
+            field(w, 103)->setText(QStringLiteral("20"));
+            clickChild(w, QStringLiteral("IDC_2"));
+        },
+        dialog.get());
     click(DlgMain::IdEncoderFormat);
-    onNextModal([&](QWidget* w) {
-        field(w, 103)->setText(QStringLiteral("20"));
-        QTest::keyClick(w, Qt::Key_Escape);
-    }, dialog.get());
+    onNextModal(
+        [&](QWidget* w) {
+            field(w, 103)->setText(QStringLiteral("20"));
+            QTest::keyClick(w, Qt::Key_Escape);
+        },
+        dialog.get());
     click(DlgMain::IdEncoderFormat);
     EXPECT_EQ(gui_test::answeredModals() - answered, 2) << "a dialog was not answered";
     EXPECT_EQ(link.calls, Calls{});
@@ -572,23 +604,27 @@ TEST_F(MainDialogTest, FormatDialogRefusesNumbersTheFieldsCannotHold) {
         const char* typed;
     };
     const Case cases[] = {
-        {103, "-1"}, {103, "257"}, {103, ""},   {113, "256"}, {113, "x"},   {104, "-1"},
-        {114, "1e3"}, {105, "300"}, {115, "256"}, {115, "-0.5"},
+        {103, "-1"}, {103, "257"}, {103, ""},    {113, "256"}, {113, "x"},
+        {104, "-1"}, {114, "1e3"}, {105, "300"}, {115, "256"}, {115, "-0.5"},
     };
     const EncoderConfig before = model.encoderConfig();
     for (const Case& c : cases) {
         bool refused = false;
         bool stayedOpen = false;
-        onNextModal([&](QWidget* w) {
-            field(w, c.id)->setText(QString::fromLatin1(c.typed));
-            onNextModal([&](QWidget* box) {
-                refused = qobject_cast<QMessageBox*>(box) != nullptr;
-                qobject_cast<QDialog*>(box)->accept();
-            }, w);
-            clickChild(w, QStringLiteral("IDC_1"));
-            stayedOpen = w->isVisible();
-            clickChild(w, QStringLiteral("IDC_2"));
-        }, dialog.get());
+        onNextModal(
+            [&](QWidget* w) {
+                field(w, c.id)->setText(QString::fromLatin1(c.typed));
+                onNextModal(
+                    [&](QWidget* box) {
+                        refused = qobject_cast<QMessageBox*>(box) != nullptr;
+                        qobject_cast<QDialog*>(box)->accept();
+                    },
+                    w);
+                clickChild(w, QStringLiteral("IDC_1"));
+                stayedOpen = w->isVisible();
+                clickChild(w, QStringLiteral("IDC_2"));
+            },
+            dialog.get());
         click(DlgMain::IdEncoderFormat);
         EXPECT_TRUE(refused) << c.id << " " << c.typed;
         EXPECT_TRUE(stayedOpen) << c.id << " " << c.typed;
@@ -601,18 +637,23 @@ TEST_F(MainDialogTest, NotificationsAreHandledWhileASecondaryDialogIsOpen) {
     connectAndConfigure();
     bool sawReady = false;
     bool sawFlipOnTop = false;
-    onNextModal([&](QWidget* format) {
-        std::thread([&] { model.onStatus(13); }).join();
-        sawReady = waitUntil([&] { return text(DlgMain::IdStatusLine) == QStringLiteral("Ready"); });
-        // A flip question opens its dialog over the format dialog.
-        onNextModal([&](QWidget* flip) {
-            sawFlipOnTop = qobject_cast<MeridianFlipDialog*>(flip) != nullptr;
-            clickChild(flip, QStringLiteral("IDC_211"));
-        }, format);
-        std::thread([&] { model.onMeridianFlipQuery(3); }).join();
-        waitUntil([&] { return !link.calls.empty(); });
-        clickChild(format, QStringLiteral("IDC_2"));
-    }, dialog.get());
+    onNextModal(
+        [&](QWidget* format) {
+            std::thread([&] { model.onStatus(13); }).join();
+            sawReady =
+                waitUntil([&] { return text(DlgMain::IdStatusLine) == QStringLiteral("Ready"); });
+            // A flip question opens its dialog over the format dialog.
+            onNextModal(
+                [&](QWidget* flip) {
+                    sawFlipOnTop = qobject_cast<MeridianFlipDialog*>(flip) != nullptr;
+                    clickChild(flip, QStringLiteral("IDC_211"));
+                },
+                format);
+            std::thread([&] { model.onMeridianFlipQuery(3); }).join();
+            waitUntil([&] { return !link.calls.empty(); });
+            clickChild(format, QStringLiteral("IDC_2"));
+        },
+        dialog.get());
     click(DlgMain::IdEncoderFormat);
     EXPECT_TRUE(sawReady);
     EXPECT_TRUE(sawFlipOnTop);
@@ -632,42 +673,48 @@ TEST_F(MainDialogTest, MeridianFlipDialogForEveryCase) {
         bool withoutFlip;
     };
     const Case cases[] = {
-        {0, eastWest, eastWest, needed, false},   {1, eastWest, eastWest, needed, false},
+        {0, eastWest, eastWest, needed, false},     {1, eastWest, eastWest, needed, false},
         {2, westEast, eastWest, recommended, true}, {3, eastWest, westEast, recommended, true},
-        {4, westEast, eastWest, needed, false},   {5, eastWest, westEast, needed, false},
-        {7, eastWest, eastWest, needed, false},   {-3, eastWest, eastWest, needed, false},
+        {4, westEast, eastWest, needed, false},     {5, eastWest, westEast, needed, false},
+        {7, eastWest, eastWest, needed, false},     {-3, eastWest, eastWest, needed, false},
     };
     // Each case answered with each button that can be pressed, and with Escape.
     for (const Case& c : cases) {
         for (const char* answer : {"IDC_211", "IDC_212", "IDC_210", "escape", "close"}) {
             QStringList shown;
             bool withoutEnabled = false;
-            onNextModal([&](QWidget* w) {
-                EXPECT_EQ(w->windowTitle(), QStringLiteral("Meridian flip before positioning"));
-                for (int id : {200, 201, 202}) {
-                    shown << w->findChild<QLineEdit*>(QStringLiteral("IDC_%1").arg(id))->text();
-                }
-                withoutEnabled = w->findChild<QPushButton*>(QStringLiteral("IDC_212"))->isEnabled();
-                // Enter in the read-only edit where the focus starts answers nothing.
-                EXPECT_EQ(w->focusWidget(), w->findChild<QLineEdit*>(QStringLiteral("IDC_200")));
-                QTest::keyClick(w->focusWidget(), Qt::Key_Return);
-                EXPECT_TRUE(w->isVisible());
-                if (QString::fromLatin1(answer) == QStringLiteral("escape")) {
-                    QTest::keyClick(w, Qt::Key_Escape);
-                } else if (QString::fromLatin1(answer) == QStringLiteral("close")) {
-                    w->close();
-                } else {
-                    clickChild(w, QString::fromLatin1(answer));
-                    if (w->isVisible()) clickChild(w, QStringLiteral("IDC_210"));  // 212 disabled
-                }
-            }, dialog.get());
+            onNextModal(
+                [&](QWidget* w) {
+                    EXPECT_EQ(w->windowTitle(), QStringLiteral("Meridian flip before positioning"));
+                    for (int id : {200, 201, 202}) {
+                        shown << w->findChild<QLineEdit*>(QStringLiteral("IDC_%1").arg(id))->text();
+                    }
+                    withoutEnabled =
+                        w->findChild<QPushButton*>(QStringLiteral("IDC_212"))->isEnabled();
+                    // Enter in the read-only edit where the focus starts answers nothing.
+                    EXPECT_EQ(w->focusWidget(),
+                              w->findChild<QLineEdit*>(QStringLiteral("IDC_200")));
+                    QTest::keyClick(w->focusWidget(), Qt::Key_Return);
+                    EXPECT_TRUE(w->isVisible());
+                    if (QString::fromLatin1(answer) == QStringLiteral("escape")) {
+                        QTest::keyClick(w, Qt::Key_Escape);
+                    } else if (QString::fromLatin1(answer) == QStringLiteral("close")) {
+                        w->close();
+                    } else {
+                        clickChild(w, QString::fromLatin1(answer));
+                        if (w->isVisible())
+                            clickChild(w, QStringLiteral("IDC_210"));  // 212 disabled
+                    }
+                },
+                dialog.get());
             link.calls.clear();
             model.onMeridianFlipQuery(c.flipCase);
             ASSERT_TRUE(waitUntil([&] { return !link.calls.empty(); })) << c.flipCase;
             EXPECT_EQ(shown, (QStringList{c.present, c.target, c.optional})) << c.flipCase;
             EXPECT_EQ(withoutEnabled, c.withoutFlip) << c.flipCase;
             std::string expected = "meridianFlipChoice 0";
-            if (QString::fromLatin1(answer) == QStringLiteral("IDC_211")) expected = "meridianFlipChoice 2";
+            if (QString::fromLatin1(answer) == QStringLiteral("IDC_211"))
+                expected = "meridianFlipChoice 2";
             if (QString::fromLatin1(answer) == QStringLiteral("IDC_212") && c.withoutFlip) {
                 expected = "meridianFlipChoice 1";
             }
@@ -695,38 +742,41 @@ TEST_F(MainDialogTest, AboutBoxShowsItsTextsAndOpensTheAddressOncePerClick) {
         QString heading, purpose;
         bool underlined = false, handCursor = false, linkColour = false, headingBold = false;
         qsizetype clicksAfterOne = 0;
-        onNextModal([&](QWidget* w) {
-            EXPECT_EQ(w->windowTitle(), QStringLiteral("ZR8-Encoder setup"));
-            auto* headingLabel = w->findChild<QLabel*>(QStringLiteral("IDC_100"));
-            heading = headingLabel->text();
-            headingBold = headingLabel->font().bold();
-            purpose = w->findChild<QLabel*>(QStringLiteral("IDC_101"))->text();
-            auto* address = w->findChild<QLabel*>(QStringLiteral("IDC_103"));
-            underlined = address->font().underline();
-            handCursor = address->cursor().shape() == Qt::PointingHandCursor;
-            linkColour = address->palette().color(QPalette::WindowText) ==
-                         address->palette().color(QPalette::Link);
-            QTest::mouseClick(address, Qt::LeftButton);
-            clicksAfterOne = recorder.opened.size();
-            // A double-click as the window system delivers it.
-            const QPointF at = QPointF(address->rect().center());
-            const QPointF global = QPointF(address->mapToGlobal(address->rect().center()));
-            for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
-                                      QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
-                const Qt::MouseButtons held =
-                    type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-                QMouseEvent event(type, at, global, Qt::LeftButton, held, Qt::NoModifier);
-                QApplication::sendEvent(address, &event);
-            }
-            EXPECT_TRUE(w->isVisible());
-            if (QString::fromLatin1(closing) == QStringLiteral("exit")) {
-                clickChild(w, QStringLiteral("IDC_2"));
-            } else if (QString::fromLatin1(closing) == QStringLiteral("escape")) {
-                QTest::keyClick(w, Qt::Key_Escape);
-            } else {
-                w->close();
-            }
-        }, dialog.get());
+        onNextModal(
+            [&](QWidget* w) {
+                EXPECT_EQ(w->windowTitle(), QStringLiteral("ZR8-Encoder setup"));
+                auto* headingLabel = w->findChild<QLabel*>(QStringLiteral("IDC_100"));
+                heading = headingLabel->text();
+                headingBold = headingLabel->font().bold();
+                purpose = w->findChild<QLabel*>(QStringLiteral("IDC_101"))->text();
+                auto* address = w->findChild<QLabel*>(QStringLiteral("IDC_103"));
+                underlined = address->font().underline();
+                handCursor = address->cursor().shape() == Qt::PointingHandCursor;
+                linkColour = address->palette().color(QPalette::WindowText) ==
+                             address->palette().color(QPalette::Link);
+                QTest::mouseClick(address, Qt::LeftButton);
+                clicksAfterOne = recorder.opened.size();
+                // A double-click as the window system delivers it.
+                const QPointF at = QPointF(address->rect().center());
+                const QPointF global = QPointF(address->mapToGlobal(address->rect().center()));
+                for (QEvent::Type type :
+                     {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                      QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+                    const Qt::MouseButtons held =
+                        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+                    QMouseEvent event(type, at, global, Qt::LeftButton, held, Qt::NoModifier);
+                    QApplication::sendEvent(address, &event);
+                }
+                EXPECT_TRUE(w->isVisible());
+                if (QString::fromLatin1(closing) == QStringLiteral("exit")) {
+                    clickChild(w, QStringLiteral("IDC_2"));
+                } else if (QString::fromLatin1(closing) == QStringLiteral("escape")) {
+                    QTest::keyClick(w, Qt::Key_Escape);
+                } else {
+                    w->close();
+                }
+            },
+            dialog.get());
         ASSERT_TRUE(click(DlgMain::IdAbout));
         EXPECT_FALSE(QApplication::activeModalWidget() != nullptr &&
                      QApplication::activeModalWidget() != dialog.get())
@@ -752,10 +802,14 @@ TEST(AboutDialogResult, IsAlwaysOne) {
         AboutDialog about(nullptr);
         QTimer::singleShot(0, &about, [&] {
             const QString how = QString::fromLatin1(closing);
-            if (how == QStringLiteral("exit")) clickChild(&about, QStringLiteral("IDC_2"));
-            else if (how == QStringLiteral("escape")) QTest::keyClick(&about, Qt::Key_Escape);
-            else if (how == QStringLiteral("enter")) QTest::keyClick(&about, Qt::Key_Return);
-            else about.close();
+            if (how == QStringLiteral("exit"))
+                clickChild(&about, QStringLiteral("IDC_2"));
+            else if (how == QStringLiteral("escape"))
+                QTest::keyClick(&about, Qt::Key_Escape);
+            else if (how == QStringLiteral("enter"))
+                QTest::keyClick(&about, Qt::Key_Return);
+            else
+                about.close();
         });
         EXPECT_EQ(about.exec(), 1) << closing;
     }
@@ -783,19 +837,23 @@ TEST_F(MainDialogTest, ClosingEndsTheSecondaryDialogsUnansweredAndSendsNothing) 
     const Case cases[] = {
         {"format", [&] { click(DlgMain::IdEncoderFormat); }},
         {"about", [&] { click(DlgMain::IdAbout); }},
-        {"flip", [&] {
+        {"flip",
+         [&] {
              model.onMeridianFlipQuery(3);
              waitUntil([&] { return !dialog->isVisible(); });
          }},
-        {"flip over format", [&] {
+        {"flip over format",
+         [&] {
              model.onMeridianFlipQuery(3);  // asked inside the format dialog's loop
              click(DlgMain::IdEncoderFormat);
          }},
-        {"message box", [&] {
+        {"message box",
+         [&] {
              get<QLineEdit>(DlgMain::IdRaOffset)->setText(QStringLiteral("12x"));
              click(DlgMain::IdSetCalibration);
          }},
-        {"other device", [&] {
+        {"other device",
+         [&] {
              auto* list = get<QComboBox>(DlgMain::IdPortList);
              emit list->activated(list->count() - 1);
          }},
@@ -805,17 +863,20 @@ TEST_F(MainDialogTest, ClosingEndsTheSecondaryDialogsUnansweredAndSendsNothing) 
         connectAndConfigure();
         link.calls.clear();
         QStringList leftOpen;
-        onNextModal([&](QWidget*) {
-            dialog->close();  // the window's close command, from inside the secondary loop
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* open = qobject_cast<QDialog*>(w);
-                if (open == nullptr || !open->isVisible()) continue;
-                leftOpen << w->windowTitle();
-                open->reject();  // so that a failure does not hang the test
-            }
-        }, dialog.get());
+        onNextModal(
+            [&](QWidget*) {
+                dialog->close();  // the window's close command, from inside the secondary loop
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    auto* open = qobject_cast<QDialog*>(w);
+                    if (open == nullptr || !open->isVisible()) continue;
+                    leftOpen << w->windowTitle();
+                    open->reject();  // so that a failure does not hang the test
+                }
+            },
+            dialog.get());
         c.open();
-        EXPECT_TRUE(leftOpen.isEmpty()) << c.name << ": left open " << leftOpen.join(", ").toStdString();
+        EXPECT_TRUE(leftOpen.isEmpty())
+            << c.name << ": left open " << leftOpen.join(", ").toStdString();
         EXPECT_FALSE(dialog->isVisible()) << c.name;
         EXPECT_EQ(dialog->result(), 1) << c.name;
         EXPECT_EQ(link.calls, Calls{}) << c.name;
@@ -838,10 +899,12 @@ TEST_F(MainDialogTest, NoDialogHasADefaultButton) {
     EXPECT_EQ(defaultButtons(dialog.get()).join(" ").toStdString(), "");
     std::map<std::string, QStringList> found;
     auto record = [&](const char* name) {
-        onNextModal([&found, name](QWidget* w) {
-            found[name] = defaultButtons(w);
-            qobject_cast<QDialog*>(w)->reject();
-        }, dialog.get());
+        onNextModal(
+            [&found, name](QWidget* w) {
+                found[name] = defaultButtons(w);
+                qobject_cast<QDialog*>(w)->reject();
+            },
+            dialog.get());
     };
     record("format");
     click(DlgMain::IdEncoderFormat);
@@ -850,7 +913,8 @@ TEST_F(MainDialogTest, NoDialogHasADefaultButton) {
     record("flip");
     model.onMeridianFlipQuery(3);
     ASSERT_TRUE(waitUntil([&] { return found.size() == 3; }));
-    for (const auto& [name, buttons] : found) EXPECT_EQ(buttons.join(" ").toStdString(), "") << name;
+    for (const auto& [name, buttons] : found)
+        EXPECT_EQ(buttons.join(" ").toStdString(), "") << name;
 }
 
 TEST_F(MainDialogTest, EnterClicksAFocusedButtonAndElsewhereFollowsEachDialog) {
@@ -866,10 +930,12 @@ TEST_F(MainDialogTest, EnterClicksAFocusedButtonAndElsewhereFollowsEachDialog) {
         {"format: edit means Ok", "IDC_103", [&] { click(DlgMain::IdEncoderFormat); },
          "setEncoderFormat "},
         {"format: Cancel", "IDC_2", [&] { click(DlgMain::IdEncoderFormat); }, ""},
-        {"flip: without flip", "IDC_212", [&] {
+        {"flip: without flip", "IDC_212",
+         [&] {
              model.onMeridianFlipQuery(3);
              waitUntil([&] { return !link.calls.empty(); });
-         }, "meridianFlipChoice 1"},
+         },
+         "meridianFlipChoice 1"},
     };
     for (const Case& c : cases) {
         link.calls.clear();

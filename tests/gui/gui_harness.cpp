@@ -42,7 +42,8 @@ void onNextModal(std::function<void(QWidget*)> act, QWidget* except) {
         if (deadline->hasExpired()) {
             timer->stop();
             timer->deleteLater();
-            if (auto* dialog = qobject_cast<QDialog*>(modal); dialog != nullptr && modal != except) {
+            if (auto* dialog = qobject_cast<QDialog*>(modal);
+                dialog != nullptr && modal != except) {
                 dialog->reject();
             }
         }

@@ -35,10 +35,13 @@ void chooseSimulator(DlgMain* d) {
 void connectToSimulator(DlgMain* d) {
     chooseSimulator(d);
     ASSERT_TRUE(click(d, DlgMain::IdConnect));
-    ASSERT_TRUE(gui_test::waitUntil([&] {
-        return text(d, DlgMain::IdStatusLine) == QStringLiteral("Connection established.") &&
-               enabled(d, DlgMain::IdReadEncoders);
-    }, 10000)) << text(d, DlgMain::IdStatusLine).toStdString();
+    ASSERT_TRUE(gui_test::waitUntil(
+        [&] {
+            return text(d, DlgMain::IdStatusLine) == QStringLiteral("Connection established.") &&
+                   enabled(d, DlgMain::IdReadEncoders);
+        },
+        10000))
+        << text(d, DlgMain::IdStatusLine).toStdString();
 }
 
 int runWith(const std::function<void(DlgMain*)>& script, DeviceListing firstListing) {

@@ -88,9 +88,12 @@ const std::vector<CloseCase>& closeCases() {
              busy.start();
              while (busy.elapsed() < 300) click(d, DlgMain::IdReadEncoders);
          }},
-        {"PortListOpen", false, [](DlgMain* d) { control<QComboBox>(d, DlgMain::IdPortList)->showPopup(); }},
+        {"PortListOpen", false,
+         [](DlgMain* d) { control<QComboBox>(d, DlgMain::IdPortList)->showPopup(); }},
         {"Tooltip", false,
-         [](DlgMain* d) { QToolTip::showText(d->mapToGlobal(QPoint(20, 20)), QStringLiteral("tip"), d); }},
+         [](DlgMain* d) {
+             QToolTip::showText(d->mapToGlobal(QPoint(20, 20)), QStringLiteral("tip"), d);
+         }},
         {"FormatDialog", true, [](DlgMain* d) { click(d, DlgMain::IdEncoderFormat); }},
         {"AboutBox", false, [](DlgMain* d) { click(d, DlgMain::IdAbout); }},
         {"FlipQuestion", false, [](DlgMain* d) { postFlipQuestion(d); }},
@@ -117,7 +120,8 @@ const std::vector<CloseCase>& closeCases() {
 // instead of hanging.
 void rescue() {
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible() && !qobject_cast<DlgMain*>(w))
+        if (auto* dialog = qobject_cast<QDialog*>(w);
+            dialog && dialog->isVisible() && !qobject_cast<DlgMain*>(w))
             dialog->reject();
     }
     if (DlgMain* d = mainDialog()) d->close();

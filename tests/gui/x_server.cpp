@@ -44,8 +44,10 @@ bool PrivateXServer::start(std::string& error) {
     }
     if (pid_ == 0) {
         // -displayfd: the server writes its display number here once it listens.
-        if (ready[1] == 3) fcntl(3, F_SETFD, 0);
-        else dup2(ready[1], 3);
+        if (ready[1] == 3)
+            fcntl(3, F_SETFD, 0);
+        else
+            dup2(ready[1], 3);
         const int quiet = open("/dev/null", O_WRONLY);
         dup2(quiet, 1);
         dup2(quiet, 2);
@@ -82,8 +84,8 @@ bool WindowManager::ok() const { return xcb_connection_has_error(connection_) ==
 
 uint32_t WindowManager::atom(const char* name) {
     auto r = reply(xcb_intern_atom_reply(
-        connection_, xcb_intern_atom(connection_, 0, static_cast<uint16_t>(std::strlen(name)), name),
-        nullptr));
+        connection_,
+        xcb_intern_atom(connection_, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
     return r ? r->atom : uint32_t{XCB_ATOM_NONE};
 }
 
@@ -105,7 +107,8 @@ bool WindowManager::close(uint32_t window) {
 uint32_t WindowManager::windowOf(pid_t pid) {
     const xcb_atom_t pidAtom = atom("_NET_WM_PID");
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
-    auto tree = reply(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, screen->root), nullptr));
+    auto tree = reply(
+        xcb_query_tree_reply(connection_, xcb_query_tree(connection_, screen->root), nullptr));
     if (!tree) return 0;
     const xcb_window_t* children = xcb_query_tree_children(tree.get());
     for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
@@ -113,7 +116,8 @@ uint32_t WindowManager::windowOf(pid_t pid) {
             connection_, xcb_get_window_attributes(connection_, children[i]), nullptr));
         if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) continue;
         auto owner = reply(xcb_get_property_reply(
-            connection_, xcb_get_property(connection_, 0, children[i], pidAtom, XCB_ATOM_CARDINAL, 0, 1),
+            connection_,
+            xcb_get_property(connection_, 0, children[i], pidAtom, XCB_ATOM_CARDINAL, 0, 1),
             nullptr));
         if (owner && xcb_get_property_value_length(owner.get()) == 4 &&
             *static_cast<const uint32_t*>(xcb_get_property_value(owner.get())) ==
@@ -135,13 +139,14 @@ std::string WindowManager::title(uint32_t window) {
 }
 
 WindowPicture WindowManager::picture(uint32_t window) {
-    auto geometry = reply(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
+    auto geometry =
+        reply(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
     if (!geometry) return {};
-    auto image = reply(xcb_get_image_reply(
-        connection_,
-        xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, geometry->width,
-                      geometry->height, ~0u),
-        nullptr));
+    auto image =
+        reply(xcb_get_image_reply(connection_,
+                                  xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0,
+                                                0, geometry->width, geometry->height, ~0u),
+                                  nullptr));
     if (!image) return {};
     const uint8_t* data = xcb_get_image_data(image.get());
     WindowPicture picture;

@@ -11,8 +11,8 @@
 namespace zr8::test {
 namespace {
 
-const Lines kOpened = {"status 1", "open 3 115200", "start reader", "line open", "status 2",
-                       "pause 500", "frame AA 01 01"};
+const Lines kOpened = {"status 1", "open 3 115200", "start reader",  "line open",
+                       "status 2", "pause 500",     "frame AA 01 01"};
 
 TEST(ConnectSequence, RunsFromIdentifyToConfigurationInOrder) {
     LinkHarness h;

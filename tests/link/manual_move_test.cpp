@@ -12,10 +12,10 @@ namespace zr8::test {
 namespace {
 
 // Base 1000, maximum 500000, every trackbar position.
-constexpr int32_t kCurve1000[32] = {
-    328,    656,    1000,   1328,   1656,   2000,   4000,   7968,   15223,  24618,  35744,
-    48363,  62317,  77488,  93785,  111136, 129479, 148764, 168946, 189988, 211856, 234519,
-    257952, 282128, 307026, 332626, 358908, 385856, 413454, 441686, 470539, 500000};
+constexpr int32_t kCurve1000[32] = {328,    656,    1000,   1328,   1656,   2000,   4000,   7968,
+                                    15223,  24618,  35744,  48363,  62317,  77488,  93785,  111136,
+                                    129479, 148764, 168946, 189988, 211856, 234519, 257952, 282128,
+                                    307026, 332626, 358908, 385856, 413454, 441686, 470539, 500000};
 
 TEST(ManualSpeed, CurveAtEveryIndex) {
     for (uint8_t index = 0; index < 32; ++index) {
@@ -51,10 +51,10 @@ TEST(ManualMove, DirectionsPickAxisSignAndFigures) {
         int32_t speed;
     };
     const Case cases[] = {
-        {0, 2, 0x40, 1000},   {1, 2, 0x40, -1000},  {2, 2, 0x80, 2000},
-        {3, 2, 0x80, -2000},  {0, 31, 0x40, 500000}, {1, 31, 0x40, -500000},
+        {0, 2, 0x40, 1000},    {1, 2, 0x40, -1000},    {2, 2, 0x80, 2000},
+        {3, 2, 0x80, -2000},   {0, 31, 0x40, 500000},  {1, 31, 0x40, -500000},
         {2, 31, 0x80, 700000}, {3, 31, 0x80, -700000}, {4, 2, 0x00, 200},
-        {5, 2, 0x00, 200},    {5, 31, 0x00, 200000}, {255, 6, 0x00, 800},
+        {5, 2, 0x00, 200},     {5, 31, 0x00, 200000},  {255, 6, 0x00, 800},
     };
     for (const Case& c : cases) {
         const ManualMoveCommand move = manualMoveFor(c.direction, c.index, mount);
@@ -64,7 +64,7 @@ TEST(ManualMove, DirectionsPickAxisSignAndFigures) {
 }
 
 TEST(ManualMove, StopSelectorsPickTheAxes) {
-    const std::pair<uint8_t, uint8_t> cases[] = {{0, 0x40}, {1, 0x40}, {2, 0x80}, {3, 0x80},
+    const std::pair<uint8_t, uint8_t> cases[] = {{0, 0x40}, {1, 0x40}, {2, 0x80},  {3, 0x80},
                                                  {4, 0xC0}, {5, 0x00}, {255, 0x00}};
     for (const auto& [selector, mask] : cases) EXPECT_EQ(stopAxisMask(selector), mask);
 }

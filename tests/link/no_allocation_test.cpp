@@ -53,8 +53,8 @@ Bytes conversation() {
     serial(identifyReply(f));
     message(buildHeartbeatMessage);
     message(buildHeartbeatMessage);
-    for (auto reply : {query03Reply, query02Reply, axisReply, motorReply, formatReply,
-                       calibrationReply}) {
+    for (auto reply :
+         {query03Reply, query02Reply, axisReply, motorReply, formatReply, calibrationReply}) {
         serial(reply(f));
     }
     for (int i = 0; i < 20; ++i) {

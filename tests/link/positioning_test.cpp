@@ -19,9 +19,8 @@ TEST(MeridianOffset, FoldsOnceIntoPlusMinusTwelve) {
         double d;
     };
     const Case cases[] = {
-        {10, 8, 2},    {1, 23, 2},      {23, 1, -2},   {12, 0, 12},  {0, 12, -12},
-        {18, 0, -6},   {0, 36, -12},    {0, 48, -24},  {6, 30.5L, -0.5},
-        {5, -20, 1},   {0.25, 0.25L, 0},
+        {10, 8, 2},   {1, 23, 2},   {23, 1, -2},      {12, 0, 12}, {0, 12, -12},     {18, 0, -6},
+        {0, 36, -12}, {0, 48, -24}, {6, 30.5L, -0.5}, {5, -20, 1}, {0.25, 0.25L, 0},
     };
     for (const Case& c : cases) {
         EXPECT_DOUBLE_EQ(meridianOffsetHours(c.ra, c.lst), c.d) << c.ra << " " << double(c.lst);
@@ -36,11 +35,11 @@ TEST(GotoDecision, PierSideAndOffsetGiveSlewOrFlipCase) {
         bool west;
     };
     const Case cases[] = {
-        {7, -12, 0, false}, {7, -1, 0, false}, {7, 0, 0, false},   {7, 0.5, 3, false},
-        {7, 2, 3, false},   {7, 2.0001, 5, false}, {7, 12, 5, false},
-        {6, 12, 0, true},   {6, 1, 0, true},   {6, 0, 0, true},    {6, -0.5, 2, false},
-        {6, -2, 2, false},  {6, -2.0001, 4, false}, {6, -12, 4, false},
-        {4, 0, 1, false},   {5, 0, 1, false},  {0, 0, 1, false},
+        {7, -12, 0, false},     {7, -1, 0, false},     {7, 0, 0, false},    {7, 0.5, 3, false},
+        {7, 2, 3, false},       {7, 2.0001, 5, false}, {7, 12, 5, false},   {6, 12, 0, true},
+        {6, 1, 0, true},        {6, 0, 0, true},       {6, -0.5, 2, false}, {6, -2, 2, false},
+        {6, -2.0001, 4, false}, {6, -12, 4, false},    {4, 0, 1, false},    {5, 0, 1, false},
+        {0, 0, 1, false},
     };
     for (const Case& c : cases) {
         const GotoDecision decision = decideGoto(static_cast<PierState>(c.pier), c.d);
@@ -60,13 +59,13 @@ TEST(AxisTargets, BothSidesWithTruncationTowardZero) {
     const Case cases[] = {
         {true, 1.5, 90, 72000, 72000, 324000, 0},
         {false, -1.5, 90, 72000, 72000, -324000, 0},
-        {true, 0, 0, 72000, 72000, 432000, -432000},   // a quarter turn, opposite signs
+        {true, 0, 0, 72000, 72000, 432000, -432000},  // a quarter turn, opposite signs
         {false, 0, 0, 72000, 72000, -432000, 432000},
         {true, 12, -90, 72000, 72000, -432000, -864000},
         {false, 12, -90, 72000, 72000, -1296000, 864000},
         {false, 1, 45, 72000, 72000, -504000, 216000},
-        {true, 0.1, 89.99, 7, 7, 41, 0},               // 41.3 and -0.0466
-        {false, 0.1, 0, 7, 7, -42, 42},                // -42.7 and 42
+        {true, 0.1, 89.99, 7, 7, 41, 0},  // 41.3 and -0.0466
+        {false, 0.1, 0, 7, 7, -42, 42},   // -42.7 and 42
         {true, 0, 0, 1e12, 1e12, INT32_MAX, INT32_MIN},
         {true, NAN, NAN, 72000, 72000, 0, 0},
     };
@@ -85,13 +84,13 @@ TEST(FlipChoice, WithFlipTurnsTheSettledSidesOnly) {
         bool west;
     };
     const Case cases[] = {
-        {7, 2, 4, true},  {6, 2, 5, false}, {4, 2, 4, true},  {5, 2, 5, false},
-        {7, 1, 7, false}, {6, 1, 6, true},  {4, 1, 4, true},  {5, 1, 5, false},
-        {7, 0x0102, 4, true}, {7, 3, 7, false},
+        {7, 2, 4, true}, {6, 2, 5, false}, {4, 2, 4, true},  {5, 2, 5, false},     {7, 1, 7, false},
+        {6, 1, 6, true}, {4, 1, 4, true},  {5, 1, 5, false}, {7, 0x0102, 4, true}, {7, 3, 7, false},
     };
     for (const Case& c : cases) {
         const FlipChoiceOutcome outcome = applyFlipChoice(static_cast<PierState>(c.pier), c.choice);
-        EXPECT_EQ(static_cast<int32_t>(outcome.pierState), c.pierAfter) << c.pier << " " << c.choice;
+        EXPECT_EQ(static_cast<int32_t>(outcome.pierState), c.pierAfter)
+            << c.pier << " " << c.choice;
         EXPECT_EQ(outcome.westSide, c.west) << c.pier << " " << c.choice;
     }
 }
@@ -138,16 +137,16 @@ TEST(Positioning, GotoFramesAtTheBoundariesOfTheOffset) {
         Lines expected;
     };
     const Case cases[] = {
-        {1, 10, {Slewing::move(-432000, 432000), "status 15"}},   // east, d = 0
-        {1, 12, {"flip query 3"}},                                // east, d = 2
+        {1, 10, {Slewing::move(-432000, 432000), "status 15"}},  // east, d = 0
+        {1, 12, {"flip query 3"}},                               // east, d = 2
         {1, 12.5, {"flip query 5"}},
         {1, 22, {"flip query 5"}},                                // d = 12 stays 12
         {1, 8.5, {Slewing::move(-324000, 432000), "status 15"}},  // east, d = -1.5
         {3, 10, {Slewing::move(432000, -432000), "status 15"}},   // west, d = 0
         {3, 8, {"flip query 2"}},                                 // west, d = -2
         {3, 7.5, {"flip query 4"}},
-        {3, 22, {Slewing::move(-432000, -432000), "status 15"}},  // west, d = 12
-        {3, 11.5, {Slewing::move(324000, -432000), "status 15"}}, // west, d = 1.5
+        {3, 22, {Slewing::move(-432000, -432000), "status 15"}},   // west, d = 12
+        {3, 11.5, {Slewing::move(324000, -432000), "status 15"}},  // west, d = 1.5
     };
     for (const Case& c : cases) {
         Slewing h;
@@ -162,9 +161,12 @@ TEST(Positioning, GotoFramesAtTheBoundariesOfTheOffset) {
 
 TEST(Positioning, DeclinationTargetsOnBothSides) {
     // At d = 0 the RA target is -6 h on the east side, +6 h on the west.
-    for (const auto& [selector, dec, steps] :
-         {std::tuple<uint8_t, double, int32_t>{1, 90, 0}, {3, 90, 0}, {1, -90, 864000},
-          {3, -90, -864000}, {1, 45, 216000}, {3, 45, -216000}}) {
+    for (const auto& [selector, dec, steps] : {std::tuple<uint8_t, double, int32_t>{1, 90, 0},
+                                               {3, 90, 0},
+                                               {1, -90, 864000},
+                                               {3, -90, -864000},
+                                               {1, 45, 216000},
+                                               {3, 45, -216000}}) {
         Slewing h;
         h.request(buildPierSideMoveMessage, selector);
         h.take();

@@ -26,10 +26,10 @@ Lines assemble(const Bytes& stream, size_t slice) {
 }
 
 TEST(ReplyAssembler, FramesByLengthWhateverTheSlicing) {
-    Bytes stream{0x00, 0x13, 0xAA};                  // noise before a start byte
+    Bytes stream{0x00, 0x13, 0xAA};                                // noise before a start byte
     const Bytes payload55 = replyFrame({0x7A, 0x55, 0x55, 0x02});  // 55 inside a payload
     stream.insert(stream.end(), payload55.begin(), payload55.end());
-    stream.insert(stream.end(), {0x55, 0x00});       // an empty reply
+    stream.insert(stream.end(), {0x55, 0x00});  // an empty reply
     stream.insert(stream.end(), {0x12, 0x55, 0x01, 0x0D});
     Bytes big = blankReply(0x15, 255);
     for (size_t i = 3; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i);
@@ -101,8 +101,8 @@ TEST(ReplyDecoding, WholeConnectSequenceInOneChunk) {
     h.reply(identifyReply(f));
     h.tick(2);
     Bytes chunk;
-    for (auto reply : {query03Reply, query02Reply, axisReply, motorReply, formatReply,
-                       calibrationReply}) {
+    for (auto reply :
+         {query03Reply, query02Reply, axisReply, motorReply, formatReply, calibrationReply}) {
         const Bytes r = reply(f);
         chunk.insert(chunk.end(), r.begin(), r.end());
     }
@@ -159,7 +159,8 @@ TEST(ReplyDecoding, ReplyCutShortOnTheLineIsDroppedAfterAPause) {
         EXPECT_EQ(h.take(), (Lines{"frame AA 02 7A 01", "positions"}));
         EXPECT_EQ(h.listener.lastPositions.raRaw, 0x00C0FFEEu) << ticks;
     }
-    for (const int32_t ticks : {kReplyGapTicks - 1, kReplyGapTicks}) {  // asked again after a pause, or a long pause
+    for (const int32_t ticks :
+         {kReplyGapTicks - 1, kReplyGapTicks}) {  // asked again after a pause, or a long pause
         ReadingLink h;
         h.reply(cut);
         h.tick(ticks);

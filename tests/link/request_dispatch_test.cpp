@@ -99,27 +99,41 @@ TEST(Dispatch, SimpleRequestsSendTheirFrames) {
     const uint8_t format[8] = {0x01, 0x0C, 0x19, 0x00, 0x02, 0x0C, 0x19, 0x00};
     const Case cases[] = {
         {[](uint8_t* o) { return buildStoreSettingsMessage(o); }, {"frame AA 02 0D 01"}, false},
-        {[](uint8_t* o) { return buildStopMessage(o, 4); }, {"frame AA 03 21 00 C0", "status 13"}, true},
-        {[](uint8_t* o) { return buildStopMessage(o, 2); }, {"frame AA 03 21 00 80", "status 13"}, true},
-        {[](uint8_t* o) { return buildStopMessage(o, 1); }, {"frame AA 03 21 00 40", "status 13"}, true},
-        {[](uint8_t* o) { return buildStopMessage(o, 5); }, {"frame AA 03 21 00 00", "status 13"}, true},
+        {[](uint8_t* o) { return buildStopMessage(o, 4); },
+         {"frame AA 03 21 00 C0", "status 13"},
+         true},
+        {[](uint8_t* o) { return buildStopMessage(o, 2); },
+         {"frame AA 03 21 00 80", "status 13"},
+         true},
+        {[](uint8_t* o) { return buildStopMessage(o, 1); },
+         {"frame AA 03 21 00 40", "status 13"},
+         true},
+        {[](uint8_t* o) { return buildStopMessage(o, 5); },
+         {"frame AA 03 21 00 00", "status 13"},
+         true},
         {[](uint8_t* o) { return buildTrackingMessage(o, 1); }, {"frame AA 03 24 00 01"}, true},
         {[](uint8_t* o) { return buildTrackingMessage(o, 0); }, {"frame AA 03 24 00 00"}, true},
         {[](uint8_t* o) { return buildMotorReverseMessage(o, 0x02, 0x05); },
-         {"frame AA 05 32 00 C0 02 05"}, true},
+         {"frame AA 05 32 00 C0 02 05"},
+         true},
         {[&](uint8_t* o) { return buildEncoderFormatMessage(o, format); },
-         {"frame AA 0A 18 01 01 0C 19 00 02 0C 19 00"}, true},
+         {"frame AA 0A 18 01 01 0C 19 00 02 0C 19 00"},
+         true},
         {[](uint8_t* o) { return buildReadEncodersMessage(o, 0); }, {"frame AA 02 7A 01"}, false},
         {[](uint8_t* o) { return buildReadEncodersMessage(o, 1); }, {"frame AA 02 7D 01"}, false},
         {[](uint8_t* o) { return buildReadEncodersMessage(o, 2); }, {"frame AA 02 7E 01"}, false},
         {[](uint8_t* o) { return buildReadEncodersMessage(o, 3); }, {}, false},
-        {[](uint8_t* o) { return buildReadEncodersQuietMessage(o, 7); }, {"frame AA 02 7A 01"}, false},
+        {[](uint8_t* o) { return buildReadEncodersQuietMessage(o, 7); },
+         {"frame AA 02 7A 01"},
+         false},
         {[](uint8_t* o) { return buildReservedMessage(o, 1, 2); }, {}, true},
         {[](uint8_t* o) { return buildEncoderCalibrationMessage(o, 0x03, -2, 0x01000000); },
-         {"frame AA 0B 7C 01 03 FE FF FF FF 00 00 00 01"}, false},
+         {"frame AA 0B 7C 01 03 FE FF FF FF 00 00 00 01"},
+         false},
         // The offsets typed as 4294967295 (or -1) and -2147483648.
         {[](uint8_t* o) { return buildEncoderCalibrationMessage(o, 0x00, -1, INT32_MIN); },
-         {"frame AA 0B 7C 01 00 FF FF FF FF 00 00 00 80"}, false},
+         {"frame AA 0B 7C 01 00 FF FF FF FF 00 00 00 80"},
+         false},
         {[](uint8_t* o) { return buildPierSideMoveMessage(o, 0); }, {}, true},
         {[](uint8_t* o) { return buildPierSideMoveMessage(o, 5); }, {}, true},
         {[](uint8_t* o) { return buildMeridianFlipChoiceMessage(o, 0x0100); }, {}, true},
@@ -239,7 +253,7 @@ TEST(Dispatch, ShortRequestReadsMissingArgumentsAsZero) {
 
 TEST(Dispatch, IgnoresEmptyAndUnknownRequests) {
     ReadyLink h;
-    h.pipe({0x45, 0x80, 0x02});              // stray byte, then n = 0
+    h.pipe({0x45, 0x80, 0x02});  // stray byte, then n = 0
     h.pipe({0x81, 0x00, 0x81, 0x01, 0x81, 0x11, 0x81, 0xFF});
     EXPECT_EQ(h.take(), Lines{});
     // Handed one directly, the dispatcher checks the same.

@@ -102,8 +102,7 @@ TEST(BytePipe, GiveUpLetsOneWriterOfAFullPipeGo) {
     WaitableEvent giveUp;
     const uint8_t message[32] = {0x9F};
     std::thread writer([&] {
-        while (pipe.write(message, sizeof message, &giveUp)) {
-        }
+        while (pipe.write(message, sizeof message, &giveUp)) {}
     });
     giveUp.set();
     writer.join();
@@ -129,7 +128,8 @@ TEST(BytePipe, ConcurrentMessagesStayWhole) {
     uint8_t slice[20];
     while (stream.size() < size_t{kThreads} * kMessages * 8) {
         size_t received = 0;
-        ASSERT_EQ(pipe.read(slice, sizeof slice, received, quit, 5000), BytePipe::ReadOutcome::Data);
+        ASSERT_EQ(pipe.read(slice, sizeof slice, received, quit, 5000),
+                  BytePipe::ReadOutcome::Data);
         stream.insert(stream.end(), slice, slice + received);
     }
     for (auto& writer : writers) writer.join();

@@ -186,7 +186,8 @@ TEST(PortCatalogue, ListingResolvingAndRefreshingAtOnce) {
         std::string path;
         PortEntry entry;
         PortError error;
-        for (int i = 0; i < 2000; ++i) ports.resolve(static_cast<uint8_t>(i % 4), entry, path, error);
+        for (int i = 0; i < 2000; ++i)
+            ports.resolve(static_cast<uint8_t>(i % 4), entry, path, error);
         done = true;
     });
     size_t listed = 0;

@@ -42,7 +42,8 @@ public:
             pollfd entry{master_, POLLIN, 0};
             if (::poll(&entry, 1, 2000) <= 0) break;
             uint8_t chunk[256];
-            const ssize_t got = ::read(master_, chunk, std::min(sizeof chunk, count - bytes.size()));
+            const ssize_t got =
+                ::read(master_, chunk, std::min(sizeof chunk, count - bytes.size()));
             if (got <= 0) break;
             bytes.insert(bytes.end(), chunk, chunk + got);
         }
@@ -97,7 +98,8 @@ TEST_F(SerialPortOnPty, WritesAndReadsBytesUnchanged) {
     while (got.size() < sizeof reply) {
         uint8_t buffer[128];
         size_t received = 0;
-        ASSERT_EQ(port.readSome(buffer, sizeof buffer, received, stop), SerialPort::ReadOutcome::Data);
+        ASSERT_EQ(port.readSome(buffer, sizeof buffer, received, stop),
+                  SerialPort::ReadOutcome::Data);
         ASSERT_GT(received, 0u);
         got.insert(got.end(), buffer, buffer + received);
     }
@@ -147,7 +149,8 @@ TEST_F(SerialPortOnPty, StopEndsAWaitingReadAndWinsOverData) {
     ASSERT_EQ(::write(pty.master(), &byte, 1), 1);
     uint8_t buffer[128];
     size_t received = 0;
-    EXPECT_EQ(port.readSome(buffer, sizeof buffer, received, stop), SerialPort::ReadOutcome::Stopped);
+    EXPECT_EQ(port.readSome(buffer, sizeof buffer, received, stop),
+              SerialPort::ReadOutcome::Stopped);
 }
 
 TEST_F(SerialPortOnPty, HangUpIsReportedAsLostNotSpun) {
@@ -173,7 +176,8 @@ TEST_F(SerialPortOnPty, WriteGivesUpWhenTheLineDoesNotTakeTheBytes) {
     // Nobody reads the master: the line's buffers fill up and stay full.
     std::vector<uint8_t> block(4096, 0x5A);
     bool accepted = true;
-    for (int i = 0; i < 1024 && accepted; ++i) accepted = port.write(block.data(), block.size(), 20);
+    for (int i = 0; i < 1024 && accepted; ++i)
+        accepted = port.write(block.data(), block.size(), 20);
     EXPECT_FALSE(accepted);
 }
 
@@ -182,8 +186,7 @@ TEST_F(SerialPortOnPty, WriteGivesUpWhenTheLineDoesNotTakeTheBytes) {
 TEST_F(SerialPortOnPty, WriteToAFullLineEndsWhenToldToGiveUp) {
     ASSERT_TRUE(open());
     std::vector<uint8_t> block(4096, 0x5A);
-    while (port.write(block.data(), block.size(), 20)) {
-    }
+    while (port.write(block.data(), block.size(), 20)) {}
     WaitableEvent giveUp;
     std::thread setter([&] { giveUp.set(); });
     // Far longer than the test may take: only the event can end it early.

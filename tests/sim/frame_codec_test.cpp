@@ -49,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {0xAA, 0x0B, 0x25, 0x01, 0xC0, 1, 2, 3, 4, 5, 6, 7, 8},
                    {{0xAA, 0x0B, 0x25, 0x01, 0xC0, 1, 2, 3, 4, 5, 6, 7, 8}},
                    0},
-        DecodeCase{"zero_length_is_no_frame", {0xAA, 0x00, 0xAA, 0x01, 0x01}, {{0xAA, 0x01, 0x01}}, 2},
+        DecodeCase{
+            "zero_length_is_no_frame", {0xAA, 0x00, 0xAA, 0x01, 0x01}, {{0xAA, 0x01, 0x01}}, 2},
         DecodeCase{"oversized_length_does_not_swallow_the_next_frame",
                    {0xAA, 0xF0, 0xAA, 0x01, 0x14},
                    {{0xAA, 0x01, 0x14}},
@@ -72,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FrameDecoder, ResetDropsAPartialFrameAndResynchronises) {
     FrameDecoder decoder;
-    for (uint8_t b : {0xAA, 0x0B, 0x25, 0x01}) EXPECT_EQ(decoder.feed(b), FrameDecoder::Result::Pending);
+    for (uint8_t b : {0xAA, 0x0B, 0x25, 0x01})
+        EXPECT_EQ(decoder.feed(b), FrameDecoder::Result::Pending);
     EXPECT_TRUE(decoder.inFrame());
     decoder.reset();
     EXPECT_EQ(decoder.lastSkipped().size(), 4u);
@@ -99,7 +101,8 @@ TEST(ReplyEncoding, FramesThePayload) {
     ReplyFrame reply;
     const uint8_t payload[] = {0x01, 0x5A, 0x52, 0x38, 0x01};
     encodeReply(payload, reply);
-    EXPECT_EQ(Bytes(reply.view().begin(), reply.view().end()), (Bytes{0x55, 0x05, 0x01, 0x5A, 0x52, 0x38, 0x01}));
+    EXPECT_EQ(Bytes(reply.view().begin(), reply.view().end()),
+              (Bytes{0x55, 0x05, 0x01, 0x5A, 0x52, 0x38, 0x01}));
 
     encodeReply({}, reply);
     EXPECT_EQ(Bytes(reply.view().begin(), reply.view().end()), (Bytes{0x55, 0x00}));

@@ -46,9 +46,10 @@ TEST_P(ManualSpeedTest, RunsAtTheCommandedMultipleOfTheSiderealRate) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Speeds, ManualSpeedTest,
-                         ::testing::Values(SpeedCase{1000, 1.0}, SpeedCase{328, 0.328}, SpeedCase{-1000, -1.0},
-                                           SpeedCase{4000, 4.0}, SpeedCase{1000000, 1000.0},
-                                           SpeedCase{2000000, 1000.0}, SpeedCase{-2147483647 - 1, -1000.0}));
+                         ::testing::Values(SpeedCase{1000, 1.0}, SpeedCase{328, 0.328},
+                                           SpeedCase{-1000, -1.0}, SpeedCase{4000, 4.0},
+                                           SpeedCase{1000000, 1000.0}, SpeedCase{2000000, 1000.0},
+                                           SpeedCase{-2147483647 - 1, -1000.0}));
 
 TEST(MountModel, SpeedZeroOrStopEndsAManualMove) {
     MountModel m(settings());
@@ -66,11 +67,13 @@ TEST(MountModel, SpeedZeroOrStopEndsAManualMove) {
 TEST(MountModel, TrackingTurnsOnlyRaAtTheSiderealRate) {
     MountModel m(settings());
     m.setTracking(true, 0s);
-    EXPECT_EQ(m.axis(Axis::Ra, 3600s).position, static_cast<int32_t>(std::floor(3600 * sidereal())));
+    EXPECT_EQ(m.axis(Axis::Ra, 3600s).position,
+              static_cast<int32_t>(std::floor(3600 * sidereal())));
     EXPECT_EQ(m.axis(Axis::Ra, 1s).status, MotionStatus::Tracking);
     EXPECT_EQ(m.axis(Axis::Dec, 3600s).position, 0);
     // A whole sidereal day is one turn of the axis.
-    EXPECT_NEAR(m.axis(Axis::Ra, std::chrono::duration_cast<SimTime>(std::chrono::duration<double>(kSiderealDaySeconds)))
+    EXPECT_NEAR(m.axis(Axis::Ra, std::chrono::duration_cast<SimTime>(
+                                     std::chrono::duration<double>(kSiderealDaySeconds)))
                     .shaft,
                 1728000, 1e-3);
     // Stop halts a manual move, not tracking.
@@ -96,7 +99,9 @@ TEST(MountModel, ASlewRunsAtMaximumSpeedAndEndsOnTarget) {
 
     const auto decArrival = std::chrono::duration<double>(decTarget / vmax);
     const auto raArrival = std::chrono::duration<double>(-raTarget / vmax);
-    auto at = [](std::chrono::duration<double> d) { return std::chrono::duration_cast<SimTime>(d); };
+    auto at = [](std::chrono::duration<double> d) {
+        return std::chrono::duration_cast<SimTime>(d);
+    };
     EXPECT_EQ(m.axis(Axis::Dec, at(decArrival * 0.99)).status, MotionStatus::Positioning);
     EXPECT_EQ(m.axis(Axis::Dec, at(decArrival * 1.01)).status, MotionStatus::Stopped);
     EXPECT_EQ(m.axis(Axis::Dec, at(decArrival * 1.01)).position, decTarget);

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include <chrono>
 #include <condition_variable>
@@ -46,7 +46,9 @@ public:
     }
     bool ok() const { return fd_ >= 0 && ok_; }
 
-    bool send(const Bytes& bytes) { return ::write(fd_, bytes.data(), bytes.size()) == ssize_t(bytes.size()); }
+    bool send(const Bytes& bytes) {
+        return ::write(fd_, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+    }
 
     // Reads until `count` bytes came or the deadline passed; `reads` counts
     // the read calls that returned data.
@@ -54,7 +56,8 @@ public:
         Bytes got;
         const auto deadline = Clock::now() + timeout;
         while (got.size() < count) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left <= 0) break;
             pollfd p{fd_, POLLIN, 0};
             if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;
@@ -98,7 +101,9 @@ private:
 // A started server with one client on its device.
 struct Session {
     explicit Session(const SimConfig& config = {}, const FaultConfig& faults = {})
-        : server(config, faults), started(server.start(&error)), client(started ? server.slavePath() : "") {}
+        : server(config, faults),
+          started(server.start(&error)),
+          client(started ? server.slavePath() : "") {}
     bool ok() const { return started && client.ok(); }
 
     PtyServer server;
@@ -119,12 +124,14 @@ TEST(PtyServer, AnswersTheConnectSequenceByteForByte) {
 
     EXPECT_EQ(exchange(s.client, kIdentify, 7), kIdentifyReply);
     EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x03}, 4), (Bytes{0x55, 0x02, 0x03, 0x01}));
-    EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x02}, 7), (Bytes{0x55, 0x05, 0x02, 0x02, 0x00, 0x01, 0x00}));
+    EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x02}, 7),
+              (Bytes{0x55, 0x05, 0x02, 0x02, 0x00, 0x01, 0x00}));
     EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x14}, 30).size(), 30u);
     EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x15}, 60).size(), 60u);
     EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x17}, 11),
               (Bytes{0x55, 0x09, 0x17, 0x00, 0x0C, 0x19, 0x00, 0x00, 0x0C, 0x19, 0x00}));
-    EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x7B}, 12), (Bytes{0x55, 0x0A, 0x7B, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x7B}, 12),
+              (Bytes{0x55, 0x0A, 0x7B, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 
     ASSERT_TRUE(s.server.waitForFrames(7, 2s));
     const auto frames = s.server.receivedFrames();
@@ -138,7 +145,8 @@ TEST(PtyServer, ControlCharactersPassUntouched) {
     config.settings.raOffset = 0x13110D0A;
     Session s(config);
     ASSERT_TRUE(s.ok()) << s.error;
-    EXPECT_EQ(exchange(s.client, {0x11, 0x13, 0x0D, 0xAA, 0x02, 0x0D, 0x01}, 4), (Bytes{0x55, 0x02, 0x0D, 0x00}));
+    EXPECT_EQ(exchange(s.client, {0x11, 0x13, 0x0D, 0xAA, 0x02, 0x0D, 0x01}, 4),
+              (Bytes{0x55, 0x02, 0x0D, 0x00}));
     EXPECT_EQ(exchange(s.client, {0xAA, 0x01, 0x7B}, 12),
               (Bytes{0x55, 0x0A, 0x7B, 0x00, 0x0A, 0x0D, 0x11, 0x13, 0, 0, 0, 0}));
     ASSERT_TRUE(s.server.waitForFrames(2, 1s));
@@ -148,10 +156,11 @@ TEST(PtyServer, ControlCharactersPassUntouched) {
 TEST(PtyServer, WriteCommandsGetNoReplyAndChangeTheMount) {
     Session s;
     ASSERT_TRUE(s.ok()) << s.error;
-    s.client.send({0xAA, 0x03, 0x24, 0x00, 0x01});                    // tracking on
+    s.client.send({0xAA, 0x03, 0x24, 0x00, 0x01});                          // tracking on
     s.client.send({0xAA, 0x07, 0x23, 0x00, 0x40, 0x18, 0xFC, 0xFF, 0xFF});  // Dec at -1000
     // The next reply is the poll's, so nothing came in between.
-    EXPECT_EQ(exchange(s.client, {0xAA, 0x02, 0x1E, 0x01}, 6), (Bytes{0x55, 0x04, 0x1E, 0x01, 0x01, 0x03}));
+    EXPECT_EQ(exchange(s.client, {0xAA, 0x02, 0x1E, 0x01}, 6),
+              (Bytes{0x55, 0x04, 0x1E, 0x01, 0x01, 0x03}));
     const MountSnapshot snap = s.server.snapshot();
     EXPECT_TRUE(snap.tracking);
     EXPECT_EQ(snap.dec.state.status, MotionStatus::Manual);
@@ -235,7 +244,8 @@ TEST(PtyServer, StopsWithAClientStillConnectedAndCanBeRestartedAnew) {
 }
 
 TEST(PtyServer, AnUnreadableStateFileFailsTheStart) {
-    const std::string path = ::testing::TempDir() + "zr8-sim-bad-" + std::to_string(::getpid()) + ".state";
+    const std::string path =
+        ::testing::TempDir() + "zr8-sim-bad-" + std::to_string(::getpid()) + ".state";
     FILE* f = std::fopen(path.c_str(), "w");
     ASSERT_NE(f, nullptr);
     std::fputs("no.such.key 1\n", f);
@@ -254,8 +264,10 @@ TEST(PtyServer, ASlewEndsInScaledTime) {
     config.timeScale = 100;  // a quarter turn (21.5 s at 1000 x sidereal) in about 0.2 s
     Session s(config);
     ASSERT_TRUE(s.ok()) << s.error;
-    EXPECT_EQ(exchange(s.client, {0xAA, 0x0B, 0x25, 0x01, 0xC0, 0x80, 0x97, 0x06, 0x00, 0x80, 0x97, 0x06, 0x00}, 4),
-              (Bytes{0x55, 0x02, 0x25, 0x00}));
+    EXPECT_EQ(
+        exchange(s.client,
+                 {0xAA, 0x0B, 0x25, 0x01, 0xC0, 0x80, 0x97, 0x06, 0x00, 0x80, 0x97, 0x06, 0x00}, 4),
+        (Bytes{0x55, 0x02, 0x25, 0x00}));
     const auto deadline = Clock::now() + 5s;
     Bytes poll;
     do {
@@ -264,7 +276,8 @@ TEST(PtyServer, ASlewEndsInScaledTime) {
     } while ((poll[4] > 2 || poll[5] > 2) && Clock::now() < deadline);
     EXPECT_EQ(poll, (Bytes{0x55, 0x04, 0x1E, 0x01, 0x00, 0x00}));
     EXPECT_EQ(exchange(s.client, {0xAA, 0x03, 0x1F, 0x01, 0xC0}, 14),
-              (Bytes{0x55, 0x0C, 0x1F, 0x01, 0xC0, 0x00, 0x80, 0x97, 0x06, 0x00, 0x80, 0x97, 0x06, 0x00}));
+              (Bytes{0x55, 0x0C, 0x1F, 0x01, 0xC0, 0x00, 0x80, 0x97, 0x06, 0x00, 0x80, 0x97, 0x06,
+                     0x00}));
     EXPECT_EQ(s.server.snapshot().ra.encoderWord, 1u << 23);
 }
 

@@ -28,8 +28,7 @@ public:
     bool fill() {
         const uint8_t block[256] = {};
         for (int rounds = 0; rounds < 10'000; ++rounds) {
-            while (::write(fd_, block, sizeof block) > 0) {
-            }
+            while (::write(fd_, block, sizeof block) > 0) {}
             pollfd entry{fd_, POLLOUT, 0};
             if (::poll(&entry, 1, 100) == 0) return true;
         }

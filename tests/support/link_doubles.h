@@ -43,8 +43,7 @@ public:
     }
     void onConfiguration(int32_t statusCode, int32_t extra, const MountConfig& mount,
                          const EncoderConfig& encoder) override {
-        log_.push_back("configuration " + std::to_string(statusCode) + " " +
-                       std::to_string(extra));
+        log_.push_back("configuration " + std::to_string(statusCode) + " " + std::to_string(extra));
         lastMount = mount;
         lastEncoder = encoder;
     }
@@ -81,7 +80,8 @@ public:
         log_.push_back("open " + std::to_string(portNumber) + " " + std::to_string(baudRate));
         connection.baudRate = baudRate;
         std::snprintf(connection.device, sizeof connection.device, "/dev/ttyTEST%d", portNumber);
-        if (!openSucceeds) std::snprintf(connection.reason, sizeof connection.reason, "No such file");
+        if (!openSucceeds)
+            std::snprintf(connection.reason, sizeof connection.reason, "No such file");
         return openSucceeds;
     }
     void startReader(uint8_t) override { log_.push_back("start reader"); }
@@ -90,7 +90,9 @@ public:
         log_.push_back("frame " + hex(bytes, static_cast<size_t>(length)));
         return writeSucceeds;
     }
-    void pause(int milliseconds) override { log_.push_back("pause " + std::to_string(milliseconds)); }
+    void pause(int milliseconds) override {
+        log_.push_back("pause " + std::to_string(milliseconds));
+    }
 
     bool openSucceeds = true;
     bool writeSucceeds = true;

@@ -28,9 +28,9 @@ TEST(AppendText, CopiesAndTruncates) {
     const Case cases[] = {
         {0, 8, "abcd", 4, "abcd\0####"},
         {0, 8, "abcdefghij", 7, "abcdefg\0#"},
-        {7, 8, "abc", 7, "#######\0#"},   // at capacity - 1 only the NUL is written
+        {7, 8, "abc", 7, "#######\0#"},  // at capacity - 1 only the NUL is written
         {2, 8, "", 2, "##\0######"},
-        {8, 8, "abc", 8, "#########"},    // out of range: nothing at all
+        {8, 8, "abc", 8, "#########"},  // out of range: nothing at all
         {0, 1, "abc", 0, "\0#"},
     };
     for (const auto& c : cases) {
@@ -56,9 +56,8 @@ TEST(AppendHexReversed, LeastSignificantDigitFirst) {
         uint32_t result;
     };
     const Case cases[] = {
-        {0x1A2C, 256, "C2A10000", 8},  {0, 256, "00000000", 8},
-        {0xFFFFFFFF, 9, "FFFFFFFF", 8}, {0x12345678, 5, "8765", 4},
-        {0xABCDEF01, 1, "", 0},
+        {0x1A2C, 256, "C2A10000", 8}, {0, 256, "00000000", 8}, {0xFFFFFFFF, 9, "FFFFFFFF", 8},
+        {0x12345678, 5, "8765", 4},   {0xABCDEF01, 1, "", 0},
     };
     for (const auto& c : cases) {
         Buffer b;
@@ -78,9 +77,9 @@ TEST(AppendDigits, TwoDigitsAndDegrees) {
         {false, 7, 16, 0, 2, "07\0##"},
         {false, 123, 16, 0, 2, "99\0##"},
         {false, 0xFFFFFFFF, 16, 0, 2, "99\0##"},
-        {false, 45, 3, 0, 2, "45###"},      // position + 2 is capacity - 1: no NUL
-        {false, 45, 2, 0, 1, "4####"},      // room for the tens digit only
-        {false, 45, 3, 2, 2, "#####"},      // at capacity - 1: nothing
+        {false, 45, 3, 0, 2, "45###"},  // position + 2 is capacity - 1: no NUL
+        {false, 45, 2, 0, 1, "4####"},  // room for the tens digit only
+        {false, 45, 3, 2, 2, "#####"},  // at capacity - 1: nothing
         {true, 5, 16, 0, 2, "05\0##"},
         {true, 100, 16, 0, 3, "100\0#"},
         {true, 1000, 16, 0, 3, "999\0#"},
@@ -102,8 +101,8 @@ TEST(FormatAngleDms, DialogExamples) {
         const char* text;
     };
     const Case cases[] = {
-        {45296, "+12:34:56"},  {1295999, "+359:59:59"}, {-3723, "-01:02:03"},
-        {0, "+00:00:00"},      {3600000, "+999:00:00"}, {-1, "-00:00:01"},
+        {45296, "+12:34:56"},      {1295999, "+359:59:59"}, {-3723, "-01:02:03"},
+        {0, "+00:00:00"},          {3600000, "+999:00:00"}, {-1, "-00:00:01"},
         {INT32_MIN, "-999:14:08"},  // magnitude 2^31: degrees capped, rest kept
         {INT32_MAX, "+999:14:07"},
     };

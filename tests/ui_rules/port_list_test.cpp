@@ -62,8 +62,7 @@ TEST(PortList, KeepsTheChoiceAcrossRefreshesAndTakesEnteredPaths) {
     EXPECT_EQ(list.rows()[static_cast<size_t>(list.selectedRow())].label, "/tmp/ttyZR8");
     EXPECT_TRUE(message.empty());
 
-    for (int n = 0; ports.addDevicePath("/tmp/fill" + std::to_string(n)) != 0; ++n) {
-    }
+    for (int n = 0; ports.addDevicePath("/tmp/fill" + std::to_string(n)) != 0; ++n) {}
     const uint8_t before = list.selectedNumber();
     EXPECT_FALSE(list.enterPath("/tmp/one-too-many", message));
     EXPECT_EQ(message, kPortListFull);

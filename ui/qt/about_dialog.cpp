@@ -80,14 +80,14 @@ void AboutDialog::closeEvent(QCloseEvent* event) {
 
 void AboutDialog::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-        case Qt::Key_Escape:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            done(1);
-            event->accept();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        done(1);
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
     }
 }
 

@@ -34,22 +34,39 @@ bool MainDialogPresenter::onCommand(int controlId) {
         return true;
     }
     switch (*command->request) {
-        case LinkRequest::Connect:
-            model_.connect(view_.selectedPortNumber(),
-                           controls().isChecked(IdBaud115200) ? 115200 : 9600);
-            break;
-        case LinkRequest::Disconnect: link_.disconnect(); break;
-        case LinkRequest::StoreSettings: link_.storeSettings(); break;
-        case LinkRequest::ManualMove:
-            link_.manualMove(command->fixed, static_cast<uint8_t>(controls().position(IdSpeed)));
-            break;
-        case LinkRequest::Stop: link_.stopMotion(command->fixed); break;
-        case LinkRequest::Tracking: setTracking(command->fixed); break;
-        case LinkRequest::MotorReverse: sendMotorReverse(); break;
-        case LinkRequest::EncoderFormat: editFormat(); break;
-        case LinkRequest::ReadEncoders: link_.readEncoders(command->fixed); break;
-        case LinkRequest::EncoderCalibration: sendCalibration(); break;
-        default: return false;
+    case LinkRequest::Connect:
+        model_.connect(view_.selectedPortNumber(),
+                       controls().isChecked(IdBaud115200) ? 115200 : 9600);
+        break;
+    case LinkRequest::Disconnect:
+        link_.disconnect();
+        break;
+    case LinkRequest::StoreSettings:
+        link_.storeSettings();
+        break;
+    case LinkRequest::ManualMove:
+        link_.manualMove(command->fixed, static_cast<uint8_t>(controls().position(IdSpeed)));
+        break;
+    case LinkRequest::Stop:
+        link_.stopMotion(command->fixed);
+        break;
+    case LinkRequest::Tracking:
+        setTracking(command->fixed);
+        break;
+    case LinkRequest::MotorReverse:
+        sendMotorReverse();
+        break;
+    case LinkRequest::EncoderFormat:
+        editFormat();
+        break;
+    case LinkRequest::ReadEncoders:
+        link_.readEncoders(command->fixed);
+        break;
+    case LinkRequest::EncoderCalibration:
+        sendCalibration();
+        break;
+    default:
+        return false;
     }
     return true;
 }

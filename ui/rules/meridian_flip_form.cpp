@@ -15,12 +15,17 @@ constexpr const char* kFlipNeeded = "Meridian flip needed.";
 
 FlipTexts flipTexts(int flipCase) {
     switch (flipCase) {
-        case 2: return {kWestLooksEast, kEastLooksWest, kFlipRecommended, true};
-        case 3: return {kEastLooksWest, kWestLooksEast, kFlipRecommended, true};
-        case 4: return {kWestLooksEast, kEastLooksWest, kFlipNeeded, false};
-        case 5: return {kEastLooksWest, kWestLooksEast, kFlipNeeded, false};
-        // The side of the pier is unknown: assume the usual side, insist on the flip.
-        default: return {kEastLooksWest, kEastLooksWest, kFlipNeeded, false};
+    case 2:
+        return {kWestLooksEast, kEastLooksWest, kFlipRecommended, true};
+    case 3:
+        return {kEastLooksWest, kWestLooksEast, kFlipRecommended, true};
+    case 4:
+        return {kWestLooksEast, kEastLooksWest, kFlipNeeded, false};
+    case 5:
+        return {kEastLooksWest, kWestLooksEast, kFlipNeeded, false};
+    // The side of the pier is unknown: assume the usual side, insist on the flip.
+    default:
+        return {kEastLooksWest, kEastLooksWest, kFlipNeeded, false};
     }
 }
 
@@ -34,11 +39,15 @@ void showFlipCase(int flipCase, iDialogControls& c) {
 
 std::optional<FlipChoice> flipChoiceFor(int controlId) {
     switch (controlId) {
-        case IdWithFlip: return FlipChoiceWithFlip;
-        case IdWithoutFlip: return FlipChoiceWithoutFlip;
-        case IdCancelPositioning:
-        case IdClose: return FlipChoiceCancel;
-        default: return std::nullopt;
+    case IdWithFlip:
+        return FlipChoiceWithFlip;
+    case IdWithoutFlip:
+        return FlipChoiceWithoutFlip;
+    case IdCancelPositioning:
+    case IdClose:
+        return FlipChoiceCancel;
+    default:
+        return std::nullopt;
     }
 }
 

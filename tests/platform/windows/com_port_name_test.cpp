@@ -1,6 +1,8 @@
 #include "platform/windows/com_port_name.h"
 
+// windows.h first: the SetupAPI headers need its types.
 #include <windows.h>
+
 #include <devguid.h>
 #include <setupapi.h>
 
