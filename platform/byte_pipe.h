@@ -50,8 +50,9 @@ private:
     NativeHandle readEnd_ = kNoHandle;
     NativeHandle writeEnd_ = kNoHandle;
     WaitableEvent released_;
-    // Where reads are asynchronous (Windows), the event their completion sets.
-    NativeHandle readDone_ = kNoHandle;
+    // Where reads are asynchronous (Windows), the event their completion
+    // sets; other systems leave it unused.
+    [[maybe_unused]] NativeHandle readDone_ = kNoHandle;
 };
 
 }  // namespace zr8
