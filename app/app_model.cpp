@@ -68,27 +68,23 @@ void AppModel::dispatch(int32_t code, int32_t argument) {
     case NotifyStatus:
         if (callback_ != nullptr) callback_->showStatus(argument);
         break;
-    case NotifyConfiguration: {
-        std::lock_guard<std::mutex> guard(lock_);
-        publishedMount_ = liveMount_;
-        publishedEncoder_ = liveEncoder_;
-        publishedExtra_ = liveExtra_;
-    }
+    case NotifyConfiguration:
+        publish([this] {
+            publishedMount_ = liveMount_;
+            publishedEncoder_ = liveEncoder_;
+            publishedExtra_ = liveExtra_;
+        });
         if (callback_ != nullptr) callback_->showConfiguration(argument, publishedExtra_);
         break;
     case NotifyMeridianFlip:
         if (callback_ != nullptr) callback_->askMeridianFlip(argument);
         break;
-    case NotifyPositions: {
-        std::lock_guard<std::mutex> guard(lock_);
-        publishedPositions_ = livePositions_;
-    }
+    case NotifyPositions:
+        publish([this] { publishedPositions_ = livePositions_; });
         if (callback_ != nullptr) callback_->showPositions(publishedPositions_);
         break;
-    case NotifyConnection: {
-        std::lock_guard<std::mutex> guard(lock_);
-        publishedConnection_ = liveConnection_;
-    }
+    case NotifyConnection:
+        publish([this] { publishedConnection_ = liveConnection_; });
         if (callback_ != nullptr) callback_->showConnection(publishedConnection_);
         break;
     default:

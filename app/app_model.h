@@ -85,6 +85,13 @@ public:
 
 private:
     void post(int32_t code, int32_t argument);
+    // Runs `copy` (live records into published ones) under `lock_`, which
+    // the link's thread holds while it writes the live ones.
+    template <typename Copy>
+    void publish(Copy copy) {
+        std::lock_guard<std::mutex> guard(lock_);
+        copy();
+    }
 
     std::mutex lock_;
     iZR6Control* link_ = nullptr;

@@ -4,9 +4,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
-#include <string_view>
 
-#include "app/sky_time.h"
 #include "link/status_codes.h"
 #include "platform/port_catalogue.h"
 #include "sim/built_in_simulator.h"
