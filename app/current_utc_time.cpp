@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system clock in UTC through the C++ library (Linux).
 #include <chrono>
 

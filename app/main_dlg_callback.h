@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the model calls on the main dialog. Called only from AppModel::dispatch,
 // that is on the user-interface thread, one operation per notification code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading the numbers an operator types. A field that does not hold a whole
 // decimal number within the range its value can take is refused rather than

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sky time: Julian date, Greenwich mean sidereal time and angle reduction
 // (Meeus, Astronomical Algorithms, ch. 7 and formula 12.4). Stateless; any

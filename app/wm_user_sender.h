@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the model reaches the user-interface thread from a link thread: post a
 // notification code and one integer to the main dialog and return at once.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installation into the usual places and a Debian package through CPack.
 include(GNUInstallDirs)
 

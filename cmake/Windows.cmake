@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Windows builds (cross-built with cmake/toolchains/mingw-w64-x86_64.cmake).
 
 # Tests run through Wine, with a prefix of their own inside the build folder

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The running controller link: a request pipe, one worker thread that serves
 // it, and the serial port with its reader thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The connect sequence: identify the controller, wait two ticks, then read
 // its whole configuration with six queries, one after the other, and report

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Command frames to the controller: AA, N (bytes that follow), the command,
 // its arguments; 32-bit words little-endian. No checksum, no terminator: the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the rooms of the link's logic share: the outside world (listener,
 // transport, sky clock), the sequencing state and the link's own copy of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The controller link's logic, free of threads and devices: everything the
 // link's worker does with its request-pipe byte stream. A router: it cuts the

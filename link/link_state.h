@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the link is waiting for, and the clock it counts in: heartbeat ticks
 // of 250 ms. Every room of the link's logic reads and sets the same state,

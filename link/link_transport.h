@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the link's logic needs from the worker side: the serial port and the
 // connect pause. The running program implements it over the platform layer;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Manual movement: a direction code and a speed index (the trackbar, 0..31)
 // become one axis mask and one signed speed in the controller's units.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Cuts the request pipe's byte stream back into messages, one byte at a time.
 // Outside a message, bytes without bit 7 are dropped; inside one, every byte

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The link's only way out. Called on the link's worker thread; references are
 // valid only for the duration of the call, so receivers copy what they keep.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Positioning to a sky position, the side-of-pier move and the meridian
 // flip: a unit that keeps which side of the pier the telescope is on, the

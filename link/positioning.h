@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sky targets to axis targets for a German equatorial mount, and the
 // meridian-flip decision. Pure arithmetic; Positioner keeps the state.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The link's outward records. Plain values: they cross threads only as whole
 // copies, so they carry no pointers and no behaviour.

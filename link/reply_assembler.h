@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Assembles the controller's replies: 55, L, then L payload bytes. A 55
 // inside a payload is payload; frames are resynchronised only by hunting for

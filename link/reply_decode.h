@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The controller's replies read into records: the mirror of the frame
 // builders. A reply is 55, L, then L payload bytes, the first of them the

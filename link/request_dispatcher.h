@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The requests a ready link executes (codes 4 to 16), each turned into its
 // state change and its frame, and the replies that answer them: an encoder

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The messages of the link's request pipe. Every producer (the public
 // operations, the heartbeat, the serial reader) writes whole messages built

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The link's request pipe: every producer (the public operations, the
 // heartbeat, the serial reader) posts whole messages; the worker alone reads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every progress and error message the link gives is one of these codes; the
 // dialog looks the text up in the same table.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The words every front end and every room of the link share when they talk
 // about the controller: byte order, the axis and direction codes, the flip

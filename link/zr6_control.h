@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the model and the dialogs see of the controller link. Every operation
 // only queues a request and returns at once; results come back through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two directions of a serial line as the link's transport uses them: a
 // COM port or tty (SerialPort), or a stand-in that serves the line inside

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial devices the system has: USB adapters, ACM devices and real UARTs.
 

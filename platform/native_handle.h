@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The OS's handle of a file, pipe end or event, wide enough for every system
 // we build for. Portable code only passes it between platform objects.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The ports the operator can connect to, each under a one-byte number that
 // the connect request carries: the serial devices present, device paths the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Why a serial device could not be opened: a small closed set the program
 // can act on, with the system's own words kept for the operator.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One link's serial line: the port (or a stream that serves the line inside
 // this process), the thread that reads it, and why the last opening failed. The reader hands every

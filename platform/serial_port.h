@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One serial device, opened for this program alone, raw 8N1 at the requested
 // rate with no flow control.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A manual-reset event that threads wait on: once set it stays set until
 // reset, and every wait on it ends at once. Any thread may call any

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated controller a front end offers beside the real ports, so the
 // whole program can be tried without a ZR8. It starts on the first connect

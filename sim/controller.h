@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated ZR8's command interpreter: one complete command frame in,
 // at most one reply frame out. It owns the live settings, the mount model

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything the simulated ZR8 keeps in its settings memory: what the
 // configuration queries report and what the write commands change. Store

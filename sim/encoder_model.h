@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The absolute encoders on the axis shafts and the controller's reading of
 // them. The controller decodes the encoder's serial data with the format

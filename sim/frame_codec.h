@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated controller's own framing, written apart from the link's so
 // that each checks the other. Command frames in: 0xAA, N, then N bytes (the

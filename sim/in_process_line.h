@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated ZR8 serving a serial line inside this process, for systems
 // without pseudo-terminals: the link writes command frames into it and reads

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated mount: two axes driven by stepper motors. Pure and
 // single-threaded; every operation takes the current time, so tests run it

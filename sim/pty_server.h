@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Serves the simulated ZR8 on a pseudo-terminal. Clients open slavePath()
 // like any serial port (raw 8N1; the baud rate is accepted and ignored) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulator's settings memory on disk: a small text file of "key value"
 // lines, written whole (to a temporary file, then renamed) by store settings

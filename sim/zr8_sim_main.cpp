@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zr8-sim: a simulated ZR8 on a pseudo-terminal, in real time.
 
 #include <sys/stat.h>

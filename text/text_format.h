@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bounded text building in a caller's fixed buffer: no allocation, no errors
 // other than a result position. A buffer is (capacity, position); characters

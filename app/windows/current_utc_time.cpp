@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system clock in UTC from Windows; milliseconds are dropped.
 #include <windows.h>
 

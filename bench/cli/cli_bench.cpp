@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wall time of `zr8ctl info` and `zr8ctl read`, whole processes from start
 // to exit, against the simulated controller on a pty, beside the waits that
 // the connect sequence itself is built from: the 500 ms pause after the port

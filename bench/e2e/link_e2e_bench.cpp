@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Round trip of "Read encoders" through the whole running link (request pipe,
 // worker, serial port, simulated controller, reader, pipe, worker, listener)
 // beside the floor: the same 4 + 13 bytes between two threads over a pty.

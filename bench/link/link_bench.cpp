@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link's hot paths without threads or devices: controller replies through
 // assembly and interpretation, and request dispatch, in the rooms that do
 // them and through the whole engine. The listener only counts

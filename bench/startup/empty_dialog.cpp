@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yardstick for zr8-setup's start-up: an empty dialog, started, shown and
 // closed the way zr8-setup is (QApplication, a modal QDialog, the same
 // ZR8_EXIT_WHEN_SHOWN probe).

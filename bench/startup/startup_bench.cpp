@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts zr8-setup and an empty Qt dialog alternately, each with
 // ZR8_EXIT_WHEN_SHOWN=1, and reports for both the median time to the shown
 // window, the time to exit and the peak resident memory, and their ratios.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's link as the benchmarks run it: CommControl with the real
 // 250 ms heartbeat, connected to a device, reporting to a listener that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Counts heap allocations: replaces the global operator new of the program
 // that includes this, which only one source file of a program may do.

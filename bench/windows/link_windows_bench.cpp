@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows link's figures, each beside its floor in one run, against a
 // controller on a COM port (under Wine: zr8-sim on a pseudo-terminal that
 // Wine serves as the port; scripts/wine-bench starts it):

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Windows x86-64 from Linux with Debian's MinGW-w64, posix-threads variant
 # (std::thread and std::mutex need it). Everything is linked statically so
 # that each .exe runs alone: no libstdc++, libgcc or winpthread DLL beside it.

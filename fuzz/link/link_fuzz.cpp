@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the link's logic with arbitrary pipe bytes, replies, ticks, requests
 // and sidereal times, in every state. Besides the sanitizers, the doubles
 // check what must hold whatever the input: frames are well formed and only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes on the simulator's line, with time passing between them.
 // Whatever comes in, every reply must be a well-formed frame answering the
 // command it was given, and the mount must stay finite.

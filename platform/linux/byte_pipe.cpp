@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Both ends from one pipe2(). The write end is non-blocking so a writer that
 // finds the pipe full can also watch for release instead of hanging in write().
 #include "platform/byte_pipe.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serial devices from udev: every tty with a parent device (a driver behind
 // it), less the 8250 UART slots that have no chip (sysfs type 0).
 #include "platform/device_scan.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // termios serial port. Opened non-blocking so that neither side ever sleeps in
 // read() or write(): the reader waits in poll() beside its stop event, the
 // writer in poll() against its deadline.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A manual-reset event on an eventfd: readable while its counter is non-zero.
 #include "platform/waitable_event.h"
 

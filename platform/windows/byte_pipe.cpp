@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The request pipe as a Win32 named pipe with both ends in this process: the
 // server end, read with overlapped reads against the reader's quit event,
 // and the client end, written with plain blocking WriteFile calls.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Names of serial ports as the operator and the system write them: "COM3",
 // "com3:", "\\.\COM3". Only the last form opens every port: COM10 and above

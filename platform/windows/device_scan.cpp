@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serial ports from SetupAPI's Ports class: the device's "PortName" value
 // ("COM3") is what opens it, its friendly name ("USB Serial Port (COM3)")
 // describes it, and its COM number is the port's number in the catalogue.

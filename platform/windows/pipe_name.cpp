@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/windows/pipe_name.h"
 
 #include "text/text_format.h"

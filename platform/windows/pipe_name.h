@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The name of the link's request pipe: "\\.\Pipe\velmora_encoder_test_"
 // and the process id as eight hex digits, least significant first (process

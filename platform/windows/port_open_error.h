@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Why a port could not be opened, from the system's error code: the closed
 // set of PortErrorCode, the system's own text and what the operator can do.

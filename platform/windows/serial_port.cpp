@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A COM port with overlapped I/O: the reader thread's reads and the
 // worker's writes run at the same time on one handle, each with its own
 // completion event, and each waits beside an event that cuts it short.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A manual-reset Win32 event.
 #include "platform/waitable_event.h"
 

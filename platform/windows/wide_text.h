@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // UTF-8 (what the rest of the program speaks) to and from the UTF-16 of the
 // Win32 "W" calls, so that device names and the system's localised texts

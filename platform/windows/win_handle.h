@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // NativeHandle <-> HANDLE. Win32 calls fail with either NULL or
 // INVALID_HANDLE_VALUE depending on the call; both become kNoHandle.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the program icon (resources/zr8-setup.svg without its lettering,
 # which no icon size could show) at SIZE x SIZE pixels as an ASCII PPM and
 # the PGM that marks its opaque pixels (white), for ppmtowinicon.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Resource identifiers of the Windows program. The dialogs' control
 // identifiers are the rules' (ui/rules/control_ids.h); the resource script

@@ -1,3 +1,4 @@
+; SPDX-License-Identifier: GPL-3.0-or-later
 ; The Windows installer, built with NSIS (makensis) by the build:
 ;   makensis -DVERSION=1.1.0 -DPROGRAM=zr8-setup.exe -DREADME=README.txt
 ;            -DICON=zr8-setup.ico -DOUTFILE=Setup.exe zr8-setup.nsi

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built-in simulator on a pseudo-terminal, the way zr8-sim serves one.
 #include "sim/built_in_simulator.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built-in simulator inside the process: Windows has no pseudo-terminal
 // to serve it on.
 #include "sim/built_in_simulator.h"

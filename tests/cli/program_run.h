@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs a program as a child process with its output captured, and lets a
 // test signal it while it runs. Every wait has a deadline.

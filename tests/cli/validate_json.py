@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks zr8ctl's JSON documents against the schemas under docs/.
 
     validate_json.py DOCS_DIR SHAPE FILE [--lines]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zr8ctl as a process against simulated controllers on pseudo-terminals:
 // every command, backup and restore between two controllers, the failures
 // an operator meets, refused values and files, and Ctrl-C. JSON output is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the end-to-end tests on Linux share: the program's wiring of
 // CommControl and HeartBeat against a simulated ZR8 on a pty. The wiring, the

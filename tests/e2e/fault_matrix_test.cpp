@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every fault the simulated controller can inject, through the running link:
 // the operator sees the right statuses, nothing waits for ever, and the next
 // connect, to a controller that behaves, works.

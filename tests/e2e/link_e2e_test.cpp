@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CommControl and HeartBeat with their threads, over a pseudo-terminal to the
 // simulated ZR8. Every wait is for a condition, with a deadline.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shutdown while a frame write waits for a controller that stopped taking
 // bytes: the write's own limit is a second, shutdown must not wait it out.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Thousands of requests in a burst, as from an operator hammering the
 // buttons, while heartbeats tick into the same pipe: every frame must reach
 // the controller whole and in the order of the requests.

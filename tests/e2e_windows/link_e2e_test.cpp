@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CommControl and HeartBeat on Windows, with their threads, against
 // simulated controllers on COM ports: zr8-sim processes on the host's
 // pseudo-terminals, which Wine serves as COM5 and up. Every wait is for a

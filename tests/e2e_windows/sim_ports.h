@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated controllers a Wine test run serves on COM ports
 // (scripts/wine-sims): ZR8_WINE_SIMS names their folder, where the file

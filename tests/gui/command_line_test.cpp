@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program takes no options: started with arguments, the toolkit's own
 // among them, it shows the very same window, pixel for pixel, under the same
 // title, and ends with 0 when the window manager closes it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the dialog tests share: a link that records every request, waiting
 // for a condition while the event loop runs, and answering modal windows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog tests need a QApplication; without a display they run on the
 // offscreen platform.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program against a misbehaving controller: the operator picks the
 // faulty device through "Other device...", sees the right status and the
 // right controls, the window keeps answering while the link waits, and a

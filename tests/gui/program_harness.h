@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Running the whole program in-process, as start-up does, and reaching its
 // main dialog's controls by identifier.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program in this process: start-up wires the dialog to the
 // running link, whose worker and serial reader threads talk to the built-in
 // simulated controller on a pseudo-terminal. The tests drive the window from

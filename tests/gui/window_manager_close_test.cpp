@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window manager's close (WM_DELETE_WINDOW) on the main window, under a
 // real X server with the CPU kept busy, arriving at a random moment while the
 // program is in each state an operator can leave it in: idle or connecting,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program under a real X server: a private Xvfb for the test process, and
 // a window manager's connection to it that closes windows the way a window

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tests that need a real X server start their own, private one, and the
 // toolkit of this process runs on it with the X11 platform.
 

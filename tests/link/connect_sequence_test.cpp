@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connect and disconnect procedures and the connect sequence, driven only
 // by pipe bytes: requests, serial-data messages and heartbeats.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A harness that plays the controller's side of the link's logic byte for
 // byte, over the recording doubles of tests/support/link_doubles.h:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Manual movement: the speed curve, the direction signs and masks, the stop
 // selectors, and the frames the requests send.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The message path allocates nothing: this binary counts every global
 // operator new and runs whole conversations through the engine in between.
 

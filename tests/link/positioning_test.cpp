@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Positioning: the meridian offset, the flip decision, the axis targets for
 // both pier sides, and whole slews driven by replies and heartbeats.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reply assembly: framing, resynchronisation, and that the slicing of the
 // serial stream never changes what is decoded.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Request messages as the public operations write them, the frame shapes, and
 // what each request does once the link is ready: frames byte for byte,
 // statuses, and whether the link then waits for a reply.

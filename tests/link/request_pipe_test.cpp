@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The request pipe as its producers use it: received bytes cut into
 // serial-data messages, and a producer that gives up instead of waiting for
 // ever.

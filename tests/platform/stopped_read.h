@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A read from a serial line (a port, or a stream standing in for one) that
 // is waiting when its stop event is set: what it returns.

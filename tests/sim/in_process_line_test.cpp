@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated controller served inside the process: as a byte stream, and
 // behind the link exactly where a serial device would be.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator as any client sees it: the slave device opened and set up
 // with termios (raw 8N1, 115200), frames written, replies read back.
 

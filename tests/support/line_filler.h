@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fills a serial line from a second opening of its device until it takes
 // nothing more, so that the next frame written to it has to wait.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frames of a conversation with a connected controller, as the end-to-end
 // tests of every system check them at the controller's end: the connect

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The link's test doubles, shared by the unit tests, the benchmarks and the
 // fuzz-free end-to-end pieces:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Conversations with a faulty or vanishing controller that the end-to-end
 // tests of every system run the same way, each on the program's wiring with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A link that records every request as "name arguments", oldest first, and
 // sends nothing anywhere: what the dialogs asked for is what it holds.

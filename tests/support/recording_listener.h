@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the tests of the running link share on every system: a listener that
 // records everything the link reports and lets a test wait for it, a fixed

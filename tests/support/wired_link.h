@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's wiring of the link as start-up does it, for the end-to-end
 // tests of every system: CommControl ticked by a HeartBeat (through a tick

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The secondary dialogs' rules and the display texts, without a widget.
 
 #include <gtest/gtest.h>

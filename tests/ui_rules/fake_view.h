@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rules' view without a toolkit: controls are entries in maps, and the
 // secondary dialogs answer what the test set beforehand.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main dialog's rules without a widget: what each click sends, what each
 // notification shows, and when the controls are usable.
 

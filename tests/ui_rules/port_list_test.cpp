@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port list's policy over a catalogue with made-up devices.
 
 #include "ui/rules/port_list.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The native dialogs, made from their templates and driven by control
 // identifier, over a link that records what they ask for.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows program as a whole: in this process over the real link (the
 // built-in simulator, and zr8-sim behind a Wine COM port), and as a process
 // of its own for closing it in every state.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Driving native dialogs from a test on their own thread: pumping the
 // thread's messages until a condition holds, reading and clicking controls

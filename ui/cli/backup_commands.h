@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The commands that keep a controller's configuration in a file: backup,
 // diff and restore.

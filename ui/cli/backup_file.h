@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A backup: the controller's whole configuration with the tool's version and
 // the time it was taken, as one JSON document (docs/zr8ctl-backup.schema.json):

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line, read by CLI11: the commands, their options and the
 // help. Typed values stay text here; the dialogs' rules check them.
 #include <CLI/CLI.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every zr8ctl command shares: where its results and failures go, and a
 // connected controller for the length of the command's body.

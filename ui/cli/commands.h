@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The commands of zr8ctl, run on the main thread once the command line has
 // been read. Each returns the exit status: 0 done, 1 the port or the

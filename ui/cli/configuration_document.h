@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The controller's whole configuration as zr8ctl shows and keeps it in JSON:
 // every field the link reads on connect, each under a fixed path, in one

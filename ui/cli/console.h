@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What zr8ctl needs of its terminal and of the signals sent to it. One
 // implementation per system, chosen by CMake.

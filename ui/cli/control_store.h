@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A dialog's controls as plain storage: what the rules fill in and read back
 // when zr8ctl takes the operator's values through the dialogs' own code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/cli/controller_session.h"
 
 #include "app/heart_beat.h"

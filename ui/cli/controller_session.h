@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One conversation with the controller, as zr8ctl holds it: the program's
 // link and heartbeat wired as the dialog program wires them, and each

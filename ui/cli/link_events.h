@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything the link reports, kept for zr8ctl's main thread, which waits
 // for what it asked for with a deadline; and the operator's interrupt,

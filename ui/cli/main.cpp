@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zr8ctl: the ZR8 mount controller from a terminal, scripts and a headless
 // mount computer, on the same link as the dialog program.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/cli/port_choice.h"
 
 #include "sim/built_in_simulator.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The ports zr8ctl offers and how --port names one: a device path, an entry
 // of the catalogue (its device, its label or its description, as `zr8ctl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/cli/settings_edit.h"
 
 #include "ui/cli/control_store.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The setters' values, taken as the dialogs take them: the controller's
 // configuration fills the dialog's controls, the operator's options change

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What zr8ctl prints: the human texts, and the pieces of its JSON documents
 // that more than one command shares. The dialog's own texts are used where

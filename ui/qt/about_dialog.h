@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The About box in Qt: what the tool is, a credit line and the maker's web
 // address as a link that opens in the desktop's browser. Its texts are the

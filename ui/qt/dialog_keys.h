@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The dialogs' keyboard rules. No push button is a default button, so none
 // is drawn as one; Enter on a focused push button clicks it, as Space does,

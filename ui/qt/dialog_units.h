@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Dialog geometry in dialog units, as the dialog templates give it. One
 // horizontal unit is a quarter of the dialog font's average character width,

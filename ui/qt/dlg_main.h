@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main dialog in Qt: the program's only top-level window. It builds the
 // controls and hands clicks and notifications to the rules

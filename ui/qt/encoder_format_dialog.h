@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The encoder data format dialog in Qt: layout and widgets. What it shows
 // and what Ok makes of it are the rules' (rules/encoder_format_form.h); it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zr8-setup: configures the ZR8 mount controller. It takes no options, and
 // the command line is ignored: the toolkit does not see it either, so its own
 // options (style, platform, reverse layout and the like) change nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Start-up measurements only (bench/startup): with ZR8_EXIT_WHEN_SHOWN=1 in
 // the environment, the program writes "shown" to stdout when its first window

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Start-up and wiring: builds the program's long-lived objects, connects them
 // through their interfaces, runs the main dialog until the operator closes it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rules' view of a Qt dialog's controls: each control is the direct
 // child named after its identifier (controlName), and the rules' texts are

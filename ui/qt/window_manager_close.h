@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Recognising the window manager's request to close a window among the
 // native events a window receives. The toolkit drops such a request for a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The control identifiers of the four dialogs. Every front end names its
 // controls by these numbers (the Qt widgets as "IDC_<id>", the native

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the rules need of a dialog's controls, addressed by control
 // identifier (control_ids.h). Each front end implements it once over its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fixed texts that every front end shows the same way: the main window's
 // caption, the About box and the maker's web address.

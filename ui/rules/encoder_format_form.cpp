@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/rules/encoder_format_form.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The encoder data format dialog's rules: what it shows for a record, and
 // what its Ok makes of the controls. The dialog itself writes nothing: Ok

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every control of the main dialog sends when clicked: the link request
 // and the argument the control itself stands for. The arguments read at the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/rules/main_dialog_fields.h"
 
 #include "link/status_codes.h"

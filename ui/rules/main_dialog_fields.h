@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What each field of the main dialog shows for a record: the status line and
 // its tooltip, the second status field (115), the configuration and the

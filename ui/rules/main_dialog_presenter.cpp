@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/rules/main_dialog_presenter.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main dialog's rules over a view (iMainDialogView): what each
 // notification shows, when the controls are enabled, and what each click

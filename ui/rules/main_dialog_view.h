@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the main dialog's presenter needs of a front end: its controls, the
 // port chosen in the list, a way to refuse a typed value, and the three

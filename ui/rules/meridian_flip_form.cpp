@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/rules/meridian_flip_form.h"
 
 #include "ui/rules/control_ids.h"

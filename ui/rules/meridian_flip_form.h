@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The meridian flip dialog's rules: the texts and the enabling for each flip
 // case, and the choice each button stands for. A flip that is only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/rules/port_list.h"
 
 #include "platform/port_catalogue.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main dialog's port list and its policy, over the port catalogue: the
 // catalogue's entries under their labels, then "Other device..." to type a

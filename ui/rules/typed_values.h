@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The numbers an operator types, checked before anything reaches the
 // controller: a field that does not hold a whole decimal number within what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The About box from template 104: what the tool is, a credit line and the
 // maker's web address as a link (underlined, in the system's link colour,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rules' view of a native dialog's controls: each control is the dialog
 // item with that identifier, and the rules' UTF-8 texts become the "W"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main dialog from template 100: the program's only top-level window.
 // Its dialog procedure hands clicks and notifications to the rules

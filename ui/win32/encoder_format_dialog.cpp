@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/win32/encoder_format_dialog.h"
 
 #include "resources/windows/resource_ids.h"

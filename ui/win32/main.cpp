@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zr8-setup for Windows: configures the ZR8 mount controller. It takes no
 // options; of what the system hands the entry point only the instance is
 // used.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/win32/meridian_flip_dialog.h"
 
 #include <optional>

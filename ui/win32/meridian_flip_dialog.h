@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The meridian flip dialog from template 103. Its texts, enabling and the
 // answer of each button are the rules' (rules/meridian_flip_form.h).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Other device...": asks for the name of a port the listing does not show
 // (a COM port made by a driver that SetupAPI does not list, say).

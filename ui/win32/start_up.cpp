@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/win32/start_up.h"
 
 #include <commctrl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Start-up and wiring of the Windows program: registers the common
 // controls, builds the long-lived objects, connects them through their

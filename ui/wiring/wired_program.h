@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Start-up's wiring and teardown, the same for every front end: the
 // heartbeat, the model and the link are made and connected, the front end's

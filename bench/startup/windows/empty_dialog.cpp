@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yardstick for zr8-setup.exe's start-up: an empty dialog from a
 // template, started, shown and closed the way zr8-setup.exe is (common
 // controls registered, DialogBoxParamW, the same ZR8_EXIT_WHEN_SHOWN probe,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linux numbers no serial ports itself: the catalogue numbers them in order
 // of first sight, whatever their names.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A typed COM port is listed under its COM number, as the connect request
 // numbers ports; other names get the lowest free number.
 #include <gtest/gtest.h>

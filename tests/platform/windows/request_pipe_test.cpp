@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The request pipe as Windows has it: a named pipe under the maker's name
 // and the process id, read with waits that leave nothing pending.
 #include <windows.h>

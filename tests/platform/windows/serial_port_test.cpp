@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port on Windows. Open failures need no device; the rest talks
 // to simulated controllers named by ZR8_SIM_PORTS ("COM5,COM6,COM7": one
 // that answers, one that hangs up after its first reply, one that stops

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Signals are taken by sigwait on a thread of the watch's own, never by a
 // handler, so nothing runs in signal context and every other thread keeps
 // them blocked.
