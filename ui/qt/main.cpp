@@ -7,7 +7,6 @@
 
 #include <utility>
 
-#include "ui/qt/shown_probe.h"
 #include "ui/qt/start_up.h"
 
 int main(int argc, char* argv[]) {
@@ -19,6 +18,5 @@ int main(int argc, char* argv[]) {
     int toolkitArgc = 1;  // the toolkit keeps a reference for the program's life
     QApplication application(toolkitArgc, toolkitArgv);
     QApplication::setApplicationName(QStringLiteral("zr8-setup"));
-    zr8::ui::installShownProbeIfAsked(application);
     return zr8::ui::runProgram(std::move(devices));
 }
