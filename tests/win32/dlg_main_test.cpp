@@ -663,5 +663,12 @@ TEST_F(MainDialog, ClosingEndsTheSecondaryDialogsUnansweredAndSendsNothing) {
     EXPECT_EQ(link.calls, Calls{});
 }
 
+// Its handle may name another window by then.
+TEST_F(MainDialog, NotificationsAfterTheWindowIsGoneGoNowhere) {
+    ::DestroyWindow(window);
+    EXPECT_EQ(dialog->window(), nullptr);
+    EXPECT_FALSE(dialog->postUserMessage(NotifyStatus, 13));
+}
+
 }  // namespace
 }  // namespace zr8::win32
