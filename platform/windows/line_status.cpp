@@ -13,11 +13,11 @@ bool deviceGone(DWORD systemError) {
     case ERROR_DEVICE_REMOVED:
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_DEV_NOT_EXIST:
-    case ERROR_NO_SUCH_DEVICE:
-    // The handle no longer stands for the device, or the other end hung up.
-    case ERROR_INVALID_HANDLE:
+    // The other end hung up.
     case ERROR_BROKEN_PIPE:
         return true;
+    // Not ERROR_INVALID_HANDLE: our handle is open, and Wine answers so for
+    // any object that has no serial status.
     default:
         return false;
     }

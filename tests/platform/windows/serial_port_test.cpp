@@ -102,7 +102,7 @@ TEST_F(SerialPortOnSim, CloseLeavesTheLineAsOpenFoundIt) {
     const std::wstring path =
         L"\\\\.\\" + std::wstring(sims.answering.begin(), sims.answering.end());
     // The line's block, after putting `set` (if given) on it.
-    auto lineState = [&](const DCB* set) {
+    auto lineState = [&](DCB* set) {
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
         const HANDLE line = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -113,7 +113,7 @@ TEST_F(SerialPortOnSim, CloseLeavesTheLineAsOpenFoundIt) {
         ::CloseHandle(line);
         return dcb;
     };
-    const DCB found = lineState(nullptr);
+    DCB found = lineState(nullptr);
     ASSERT_NE(found.BaudRate, 0u);
     DCB other = found;
     other.BaudRate = 4800;  // as another program left it
