@@ -43,27 +43,6 @@ TEST(LinkShutdown, WhileAWriteWaitsForAStalledController) {
 }
 
 #ifdef __GLIBC__
-// Threads made while it lives ask for more stack than there is address
-// space, so that none can start.
-class NoNewThreads {
-public:
-    NoNewThreads() {
-        pthread_getattr_default_np(&saved_);
-        pthread_attr_t huge;
-        pthread_attr_init(&huge);
-        pthread_attr_setstacksize(&huge, size_t{1} << 50);
-        pthread_setattr_default_np(&huge);
-        pthread_attr_destroy(&huge);
-    }
-    ~NoNewThreads() {
-        pthread_setattr_default_np(&saved_);
-        pthread_attr_destroy(&saved_);
-    }
-
-private:
-    pthread_attr_t saved_;
-};
-
 // Nobody reads the pipe of a link whose worker could not start: a writer
 // waiting for room there (the heartbeat, with its lock held) would wait for
 // ever, and teardown behind it.
@@ -71,11 +50,14 @@ TEST(LinkShutdown, WithoutAWorkerWritersDoNotWaitForRoom) {
     FixedClock clock;
     Recorder recorder;
     PortCatalogue ports(PortCatalogue::DeviceScanner{});
-    std::unique_ptr<CommControl> link;
-    {
-        NoNewThreads noThreads;
-        link = std::make_unique<CommControl>(recorder, clock, EncoderConfig{}, ports);
-    }
+    // No thread can start while the default stack exceeds the address space.
+    pthread_attr_t saved, huge;
+    pthread_getattr_default_np(&saved);
+    pthread_attr_init(&huge);
+    pthread_attr_setstacksize(&huge, size_t{1} << 50);
+    pthread_setattr_default_np(&huge);
+    auto link = std::make_unique<CommControl>(recorder, clock, EncoderConfig{}, ports);
+    pthread_setattr_default_np(&saved);
     if (link->running()) GTEST_SKIP() << "threads start here whatever stack they ask for";
     auto writing = std::async(std::launch::async, [&] {
         for (size_t i = 0; i < 100000; ++i) link->onHeartBeat();  // several pipes full
