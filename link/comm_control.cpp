@@ -16,13 +16,17 @@ CommControl::CommControl(iNotificationListener& listener, const iSkyClock& clock
     : ports_(ports),
       engine_(std::make_unique<LinkEngine>(listener, static_cast<iLinkTransport&>(*this), clock,
                                            initialFormat)) {
-    if (!pipe_.valid() || !workerQuit_.valid()) return;
-    try {
-        workerThread_ = std::thread([this] { workerLoop(); });
-        workerStarted_ = true;
-    } catch (const std::system_error&) {
-        // No thread: the link executes and reports nothing, as with no pipe.
+    if (pipe_.valid() && workerQuit_.valid()) {
+        try {
+            workerThread_ = std::thread([this] { workerLoop(); });
+            workerStarted_ = true;
+        } catch (const std::system_error&) {
+            // No thread: the link executes and reports nothing, as with no pipe.
+        }
     }
+    // Nobody will ever read the pipe: a writer must not wait for room in it
+    // (the heartbeat would, with its lock held, and teardown behind it).
+    if (!workerStarted_) pipe_.releaseWriters();
 }
 
 CommControl::~CommControl() { shutdown(); }

@@ -60,7 +60,8 @@ public:
     CommControl& operator=(const CommControl&) = delete;
 
     // False when the pipe or the worker could not be created; the link then
-    // executes nothing and reports nothing.
+    // executes nothing and reports nothing, and its operations return at
+    // once.
     bool running() const { return workerStarted_; }
 
     void onHeartBeat() override;

@@ -16,12 +16,17 @@ struct DetectedDevice {
     uint8_t number = 0;
 };
 
-// Sorted by path (on Windows by COM number). Empty when the system offers no
-// listing.
+// Numbers in names in counting order: ttyUSB2 before ttyUSB10, COM2 before
+// COM10. Empty when the system offers no listing.
 std::vector<DetectedDevice> scanSerialDevices();
 
 // The number the system gives a port of the name the operator typed ("COM7":
 // 7 on Windows); 0 where the name carries none, and always on Linux.
 uint8_t systemPortNumber(const std::string& name);
+
+// The name a port the operator typed is listed and opened under: on Windows
+// "COM21" for "21", "com21", "COM21:" and "\\.\COM21" alike; otherwise, and
+// on Linux always, the name as typed.
+std::string typedPortName(const std::string& typed);
 
 }  // namespace zr8

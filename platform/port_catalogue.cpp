@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/natural_order.h"
+
 namespace zr8 {
 
 std::string PortEntry::label() const {
@@ -76,8 +78,9 @@ void PortCatalogue::refresh() {
 
 uint8_t PortCatalogue::addDevicePath(const std::string& path) {
     if (path.empty()) return 0;
+    const std::string name = typedPortName(path);
     std::lock_guard guard(lock_);
-    return assignLocked(PortKind::Entered, path, std::string(), systemPortNumber(path));
+    return assignLocked(PortKind::Entered, name, std::string(), systemPortNumber(name));
 }
 
 std::vector<PortEntry> PortCatalogue::entries() const {
@@ -91,7 +94,7 @@ std::vector<PortEntry> PortCatalogue::entries() const {
             }
         }
         std::stable_sort(group.begin(), group.end(), [](const PortEntry& a, const PortEntry& b) {
-            return a.devicePath < b.devicePath;
+            return naturalLess(a.devicePath, b.devicePath);
         });
         list.insert(list.end(), group.begin(), group.end());
     }

@@ -69,11 +69,13 @@ public:
     // Scans the system's devices again.
     void refresh();
 
-    // Adds a path the operator entered and returns its number; the number it
+    // Adds a path the operator entered, under the name typedPortName() gives
+    // it ("21" is COM21 on Windows), and returns its number; the number it
     // already has when listed. 0 when the path is empty or no number is free.
     uint8_t addDevicePath(const std::string& path);
 
-    // Detected devices present, then entered paths, then provided entries.
+    // Detected devices present, then entered paths, then provided entries;
+    // within each group in natural order of path (ttyUSB2 before ttyUSB10).
     std::vector<PortEntry> entries() const;
 
     // The entry `number` stands for and the device to open; for a provided

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One serial device, opened for this program alone, raw 8N1 at the requested
-// rate with no flow control.
+// rate with no flow control. The line's settings as open found them are put
+// back by close, so a port opened by mistake is left as it was.
 //
 // Threads: open and close on one thread (the link's worker, or teardown after
 // the worker ended); write on that thread only; readSome on one reader
@@ -10,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "platform/byte_stream.h"
 #include "platform/native_handle.h"
@@ -20,7 +22,7 @@ namespace zr8 {
 
 class SerialPort final : public iByteStream {
 public:
-    SerialPort() = default;
+    SerialPort();
     ~SerialPort();
 
     SerialPort(const SerialPort&) = delete;
@@ -32,7 +34,8 @@ public:
 
     // Gives bytes still on their way out up to kDrainOnCloseMs to leave (a
     // store right before a disconnect must not be lost), then discards what
-    // is unread and what could not leave, and closes. Safe when closed.
+    // is unread and what could not leave, puts the line's settings back and
+    // closes. Safe when closed.
     void close() override;
     static constexpr int kDrainOnCloseMs = 100;
 
@@ -53,11 +56,12 @@ public:
                          const WaitableEvent& stop) override;
 
 private:
+    // Per system: the settings to put back and, where I/O is asynchronous
+    // (Windows), what the transfers in flight use. Made by the first open.
+    struct SystemState;
+
     NativeHandle handle_ = kNoHandle;
-    // Where I/O is asynchronous (Windows), the events that the completion of
-    // a read and of a write set; made by open, closed by close.
-    NativeHandle readDone_ = kNoHandle;
-    NativeHandle writeDone_ = kNoHandle;
+    std::unique_ptr<SystemState> system_;
 };
 
 }  // namespace zr8

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/natural_order.h"
+
 namespace zr8 {
 
 namespace {
@@ -63,12 +65,16 @@ std::vector<DetectedDevice> scanSerialDevices() {
         udev_enumerate_unref(enumerate);
     }
     udev_unref(context);
-    std::sort(found.begin(), found.end(),
-              [](const DetectedDevice& a, const DetectedDevice& b) { return a.path < b.path; });
+    std::sort(found.begin(), found.end(), [](const DetectedDevice& a, const DetectedDevice& b) {
+        return naturalLess(a.path, b.path);
+    });
     return found;
 }
 
 // Device paths carry no number of the system's: the catalogue hands them out.
 uint8_t systemPortNumber(const std::string&) { return 0; }
+
+// A path is opened as it was typed.
+std::string typedPortName(const std::string& typed) { return typed; }
 
 }  // namespace zr8

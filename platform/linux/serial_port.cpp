@@ -14,6 +14,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <memory>
+#include <string>
 
 namespace zr8 {
 
@@ -78,6 +80,12 @@ bool deviceLost(int osError) {
 
 }  // namespace
 
+struct SerialPort::SystemState {
+    termios found{};  // as open found the line
+    bool changed = false;
+};
+
+SerialPort::SerialPort() = default;
 SerialPort::~SerialPort() { close(); }
 
 bool SerialPort::open(const char* device, uint32_t baudRate, PortError& error) {
@@ -103,6 +111,9 @@ bool SerialPort::open(const char* device, uint32_t baudRate, PortError& error) {
     };
     termios settings{};
     if (::tcgetattr(fd, &settings) != 0) return abandon(errno);
+    if (!system_) system_ = std::make_unique<SystemState>();
+    system_->found = settings;
+    system_->changed = false;
     // Both locks: TIOCEXCL keeps other opens out (unless privileged), the
     // advisory lock is what other serial programs check, and it holds for root.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return abandon(errno);
@@ -119,6 +130,7 @@ bool SerialPort::open(const char* device, uint32_t baudRate, PortError& error) {
         return abandon(errno);
     }
     if (::tcsetattr(fd, TCSANOW, &settings) != 0) return abandon(errno);
+    system_->changed = true;
     ::tcflush(fd, TCIOFLUSH);
     handle_ = fd;
     return true;
@@ -141,6 +153,12 @@ void SerialPort::close() {
     // Whatever could not leave in time is dropped, so close() cannot wait
     // on a stalled line.
     ::tcflush(fd, queued > 0 ? TCIOFLUSH : TCIFLUSH);
+    // The line as we found it: a terminal chosen by mistake must not stay
+    // raw at another rate. Fails harmlessly on a device that went away.
+    if (system_ && system_->changed) {
+        ::tcsetattr(fd, TCSANOW, &system_->found);
+        system_->changed = false;
+    }
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);  // also drops the advisory lock
 }

@@ -38,6 +38,17 @@ int comPortNumber(const std::string& name) {
     return number <= 255 ? number : 0;
 }
 
+std::string comPortName(const std::string& typed) {
+    std::string name = typed;
+    if (!name.empty() && name.back() == ':') name.pop_back();
+    int number = comPortNumber(name);
+    if (number == 0 && !name.empty() && name.size() <= 3 && name[0] != '0' &&
+        std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        number = std::stoi(name);
+    }
+    return number >= 1 && number <= 255 ? "COM" + std::to_string(number) : typed;
+}
+
 void sortByComNumber(std::vector<DetectedDevice>& devices) {
     // Names that are not COMn sort after every COM port.
     auto key = [](const DetectedDevice& device) {

@@ -18,6 +18,10 @@ std::string comDevicePath(const std::string& typed);
 // n for a name "COMn" (any case, with or without "\\.\"), 1..255; else 0.
 int comPortNumber(const std::string& name);
 
+// "COMn" for a name of COM port n written in any of the ways an operator
+// might ("21", "com21", "COM21:", "\\.\COM21"); any other name unchanged.
+std::string comPortName(const std::string& typed);
+
 // COM ports by number (COM2 before COM10), then other names in order.
 void sortByComNumber(std::vector<DetectedDevice>& devices);
 

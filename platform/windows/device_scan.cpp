@@ -70,4 +70,6 @@ uint8_t systemPortNumber(const std::string& name) {
     return static_cast<uint8_t>(comPortNumber(name));
 }
 
+std::string typedPortName(const std::string& typed) { return comPortName(typed); }
+
 }  // namespace zr8

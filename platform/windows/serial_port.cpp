@@ -4,8 +4,13 @@
 // completion event, and each waits beside an event that cuts it short.
 //
 // No read or write outlives its call: one still pending when its wait ends
-// is cancelled with CancelIoEx and awaited, so the caller's buffer, the
-// OVERLAPPED on the stack and the event are never touched afterwards.
+// is cancelled with CancelIoEx and awaited. Transfers use the port's own
+// OVERLAPPED, event and bytes (OverlappedTransfer), never the caller's, so
+// that one whose driver does not complete the cancel can be left to it after
+// a bounded wait instead of holding up Disconnect or the program's end.
+//
+// The line's device control block and time-outs as open found them are put
+// back by close: the driver keeps them for the next program.
 //
 // Read time-outs: an interval of 1 ms and no total time-out. A read then
 // waits for the first byte without limit and completes at the first pause
@@ -21,11 +26,16 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "platform/windows/com_port_name.h"
+#include "platform/windows/line_settings.h"
+#include "platform/windows/line_status.h"
+#include "platform/windows/overlapped_transfer.h"
 #include "platform/windows/port_open_error.h"
 #include "platform/windows/wide_text.h"
 #include "platform/windows/win_handle.h"
@@ -41,38 +51,6 @@ constexpr int kEmptyReadPauseMs = 10;
 // A read of bytes the driver holds already ends at once; should one not,
 // it is given up after this long.
 constexpr DWORD kWaitingReadLimitMs = 100;
-
-// The line as the program needs it: 8N1, binary, no flow control of any
-// kind, nothing replaced or dropped, and a line error must not abort I/O.
-void makeRaw(DCB& dcb, uint32_t baudRate) {
-    dcb.BaudRate = baudRate;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.fBinary = TRUE;
-    dcb.fParity = FALSE;
-    dcb.fOutxCtsFlow = FALSE;
-    dcb.fOutxDsrFlow = FALSE;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fDsrSensitivity = FALSE;
-    dcb.fTXContinueOnXoff = TRUE;
-    dcb.fOutX = FALSE;
-    dcb.fInX = FALSE;
-    dcb.fErrorChar = FALSE;
-    dcb.fNull = FALSE;
-    dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    dcb.fAbortOnError = FALSE;
-}
-
-// Bytes the driver holds, ready to be read; false once the driver no longer
-// answers for the line (device removed).
-bool bytesWaiting(HANDLE port, DWORD& count) {
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!::ClearCommError(port, &errors, &status)) return false;
-    count = status.cbInQue;
-    return true;
-}
 
 // The size of the next read: what the driver holds already, or one byte when
 // it holds none. Such a read ends as soon as its bytes are there; one asking
@@ -130,26 +108,50 @@ void forgetPort(NativeHandle handle) {
     }
 }
 
-// Reads `count` bytes the driver holds already; the bytes read. Such a read
-// ends at once; a bounded wait all the same, and a cancel, so that it can
-// never outlive the call.
-size_t readWaiting(HANDLE port, HANDLE done, uint8_t* buffer, size_t count) {
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = done;
-    if (!::ReadFile(port, buffer, static_cast<DWORD>(count), nullptr, &overlapped) &&
+// Reads `count` bytes the driver holds already into `to`; the bytes read.
+// Such a read ends at once; a bounded wait all the same, and a cancel, so
+// that it can never outlive the call.
+size_t readWaiting(HANDLE port, OverlappedTransfer*& transfer, uint8_t* to, size_t count) {
+    count = std::min(count, OverlappedTransfer::kCapacity);
+    if (!::ReadFile(port, transfer->bytes(), static_cast<DWORD>(count), nullptr,
+                    transfer->start()) &&
         ::GetLastError() != ERROR_IO_PENDING) {
         return 0;
     }
-    if (::WaitForSingleObject(done, kWaitingReadLimitMs) != WAIT_OBJECT_0) {
-        ::CancelIoEx(port, &overlapped);
-    }
+    ::WaitForSingleObject(transfer->done(), kWaitingReadLimitMs);
     DWORD got = 0;
-    ::GetOverlappedResult(port, &overlapped, &got, TRUE);
+    DWORD failure = ERROR_SUCCESS;
+    if (!endTransfer(port, transfer, got, failure)) return 0;
+    std::memcpy(to, transfer->bytes(), got);
     return got;
 }
 
 }  // namespace
 
+struct SerialPort::SystemState {
+    // As open found the line; put back by close.
+    DCB foundState{};
+    COMMTIMEOUTS foundTimeouts{};
+    bool timeoutsFound = false;
+    bool changed = false;
+    // Null once a transfer was left to its driver; open makes a new one.
+    OverlappedTransfer* reading = nullptr;
+    OverlappedTransfer* writing = nullptr;
+
+    ~SystemState() {
+        OverlappedTransfer::free(reading);
+        OverlappedTransfer::free(writing);
+    }
+
+    // Fails harmlessly on a device that went away.
+    void putBack(HANDLE port) {
+        ::SetCommState(port, &foundState);
+        if (timeoutsFound) ::SetCommTimeouts(port, &foundTimeouts);
+        changed = false;
+    }
+};
+
+SerialPort::SerialPort() = default;
 SerialPort::~SerialPort() { close(); }
 
 bool SerialPort::open(const char* device, uint32_t baudRate, PortError& error) {
@@ -174,41 +176,54 @@ bool SerialPort::open(const char* device, uint32_t baudRate, PortError& error) {
         releasePort(key);
         return false;
     }
-    auto abandon = [&](PortErrorCode code, DWORD systemError, const char* remedy) {
+    if (!system_) system_ = std::make_unique<SystemState>();
+    SystemState& state = *system_;
+    state.changed = false;
+    auto abandon = [&](PortErrorCode code, DWORD systemError, std::string reason,
+                       const char* remedy) {
+        if (state.changed) state.putBack(port);
         ::CloseHandle(port);
         releasePort(key);
-        closeNativeHandle(readDone_);
-        closeNativeHandle(writeDone_);
         describeOpenFailure(error, typed, systemError);
         error.code = code;
+        if (!reason.empty()) error.systemMessage = reason + ": " + error.systemMessage;
         error.remedy = remedy;
         return false;
     };
 
     // Anything with a name opens; a serial port is what has line settings.
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (!::GetCommState(port, &dcb)) {
-        return abandon(PortErrorCode::NotASerialDevice, ::GetLastError(),
+    state.foundState = DCB{};
+    state.foundState.DCBlength = sizeof(DCB);
+    if (!::GetCommState(port, &state.foundState)) {
+        return abandon(PortErrorCode::NotASerialDevice, ::GetLastError(), "",
                        "choose a serial port such as COM3");
     }
+    state.timeoutsFound = ::GetCommTimeouts(port, &state.foundTimeouts) != FALSE;
+    DCB dcb = state.foundState;
     makeRaw(dcb, baudRate);
     if (!::SetCommState(port, &dcb)) {
-        return abandon(PortErrorCode::Other, ::GetLastError(), "choose 9600 or 115200 baud");
+        const std::string refused =
+            "The driver refused 8N1 at " + std::to_string(baudRate) + " baud";
+        return abandon(PortErrorCode::Other, ::GetLastError(), refused,
+                       baudRate != 9600 ? "try 9600 baud; if the driver refuses that too, "
+                                          "update the adapter's driver"
+                                        : "update the adapter's driver or use another adapter");
     }
+    state.changed = true;
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = 1;
     if (!::SetCommTimeouts(port, &timeouts)) {
-        return abandon(PortErrorCode::Other, ::GetLastError(), "");
+        return abandon(PortErrorCode::Other, ::GetLastError(), "The driver refused the time-outs",
+                       "");
     }
     // Advice to the driver; one that keeps its own sizes works as well.
     ::SetupComm(port, kDriverBuffer, kDriverBuffer);
     ::PurgeComm(port, PURGE_TXCLEAR | PURGE_RXCLEAR);
 
-    readDone_ = fromHandle(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    writeDone_ = fromHandle(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (readDone_ == kNoHandle || writeDone_ == kNoHandle) {
-        return abandon(PortErrorCode::Other, ::GetLastError(), "");
+    if (state.reading == nullptr) state.reading = OverlappedTransfer::make();
+    if (state.writing == nullptr) state.writing = OverlappedTransfer::make();
+    if (state.reading == nullptr || state.writing == nullptr) {
+        return abandon(PortErrorCode::Other, ::GetLastError(), "", "");
     }
     handle_ = fromHandle(port);
     recordPort(key, handle_);
@@ -216,95 +231,115 @@ bool SerialPort::open(const char* device, uint32_t baudRate, PortError& error) {
 }
 
 void SerialPort::close() {
-    if (handle_ != kNoHandle) {
-        // Output the driver still queues is left to go, for a while: a frame
-        // written just before a disconnect must not be thrown away. What
-        // cannot leave in time is purged with the unread input.
-        const HANDLE port = toHandle(handle_);
-        const ULONGLONG deadline = ::GetTickCount64() + kDrainOnCloseMs;
-        COMSTAT status{};
-        DWORD errors = 0;
-        while (::ClearCommError(port, &errors, &status) && status.cbOutQue > 0 &&
-               ::GetTickCount64() < deadline) {
-            ::Sleep(1);
-        }
-        const DWORD unsent = status.cbOutQue > 0 ? PURGE_TXABORT | PURGE_TXCLEAR : 0;
-        ::PurgeComm(port, unsent | PURGE_RXABORT | PURGE_RXCLEAR);
-        forgetPort(handle_);
+    if (handle_ == kNoHandle) return;
+    // Output the driver still queues is left to go, for a while: a frame
+    // written just before a disconnect must not be thrown away. What cannot
+    // leave in time is purged with the unread input.
+    const HANDLE port = toHandle(handle_);
+    const ULONGLONG deadline = ::GetTickCount64() + kDrainOnCloseMs;
+    COMSTAT status{};
+    DWORD errors = 0;
+    while (::ClearCommError(port, &errors, &status) && status.cbOutQue > 0 &&
+           ::GetTickCount64() < deadline) {
+        ::Sleep(1);
     }
+    const DWORD unsent = status.cbOutQue > 0 ? PURGE_TXABORT | PURGE_TXCLEAR : 0;
+    ::PurgeComm(port, unsent | PURGE_RXABORT | PURGE_RXCLEAR);
+    // The driver keeps the settings for whoever opens the port next.
+    if (system_ && system_->changed) system_->putBack(port);
+    forgetPort(handle_);
     closeNativeHandle(handle_);
-    closeNativeHandle(readDone_);
-    closeNativeHandle(writeDone_);
 }
 
 bool SerialPort::write(const uint8_t* bytes, size_t count, int timeoutMs,
                        const WaitableEvent* giveUp) {
-    if (handle_ == kNoHandle) return false;
-    if (count == 0) return true;
-    if (giveUp != nullptr && giveUp->isSet()) return false;
+    if (handle_ == kNoHandle || system_->writing == nullptr) return false;
     const HANDLE port = toHandle(handle_);
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = toHandle(writeDone_);
-    if (!::WriteFile(port, bytes, static_cast<DWORD>(count), nullptr, &overlapped) &&
-        ::GetLastError() != ERROR_IO_PENDING) {
-        return false;  // the device is gone, or refuses
+    const ULONGLONG started = ::GetTickCount64();
+    // In pieces the size of the transfer's bytes; frames fit one.
+    for (size_t sent = 0; sent < count;) {
+        if (giveUp != nullptr && giveUp->isSet()) return false;
+        OverlappedTransfer*& writing = system_->writing;
+        const size_t piece = std::min(count - sent, OverlappedTransfer::kCapacity);
+        std::memcpy(writing->bytes(), bytes + sent, piece);
+        if (!::WriteFile(port, writing->bytes(), static_cast<DWORD>(piece), nullptr,
+                         writing->start()) &&
+            ::GetLastError() != ERROR_IO_PENDING) {
+            return false;  // the device is gone, or refuses
+        }
+        DWORD wait = INFINITE;
+        if (timeoutMs >= 0) {
+            const ULONGLONG spent = ::GetTickCount64() - started;
+            wait = spent >= static_cast<ULONGLONG>(timeoutMs)
+                       ? 0
+                       : static_cast<DWORD>(static_cast<ULONGLONG>(timeoutMs) - spent);
+        }
+        // Windows refuses a wait on the same handle twice (Wine does not).
+        const HANDLE waits[2] = {writing->done(),
+                                 giveUp != nullptr ? toHandle(giveUp->nativeHandle()) : nullptr};
+        ::WaitForMultipleObjects(giveUp != nullptr ? 2 : 1, waits, FALSE, wait);
+        DWORD written = 0;
+        DWORD failure = ERROR_SUCCESS;
+        if (!endTransfer(port, writing, written, failure)) return false;
+        if (failure != ERROR_SUCCESS || written != piece) return false;
+        sent += piece;
     }
-    // Windows refuses a wait on the same handle twice (Wine does not).
-    const HANDLE waits[2] = {overlapped.hEvent,
-                             giveUp != nullptr ? toHandle(giveUp->nativeHandle()) : nullptr};
-    const DWORD woke =
-        ::WaitForMultipleObjects(giveUp != nullptr ? 2 : 1, waits, FALSE,
-                                 timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
-    if (woke != WAIT_OBJECT_0) ::CancelIoEx(port, &overlapped);
-    DWORD written = 0;
-    const BOOL completed = ::GetOverlappedResult(port, &overlapped, &written, TRUE);
-    return completed && written == count;
+    return true;
 }
 
 SerialPort::ReadOutcome SerialPort::readSome(uint8_t* buffer, size_t capacity, size_t& received,
                                              const WaitableEvent& stop) {
     received = 0;
-    if (handle_ == kNoHandle || capacity == 0) return ReadOutcome::Lost;
+    if (handle_ == kNoHandle || capacity == 0 || system_->reading == nullptr) {
+        return ReadOutcome::Lost;
+    }
     const HANDLE port = toHandle(handle_);
+    capacity = std::min(capacity, OverlappedTransfer::kCapacity);
     for (;;) {
         if (stop.isSet()) return ReadOutcome::Stopped;
         DWORD waiting = 0;
-        if (!bytesWaiting(port, waiting)) return ReadOutcome::Lost;
-        const DWORD wanted = nextReadSize(waiting, capacity);
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = toHandle(readDone_);
+        const InputQueue queue = bytesWaiting(port, waiting);
+        if (queue == InputQueue::Gone) return ReadOutcome::Lost;
+        // A driver that cannot say what it holds: the interval time-out ends
+        // a read of a whole slice at the first pause.
+        const DWORD wanted = queue == InputQueue::Known ? nextReadSize(waiting, capacity)
+                                                        : static_cast<DWORD>(capacity);
+        OverlappedTransfer*& reading = system_->reading;
         DWORD failure = ERROR_SUCCESS;
         bool stopped = false;
-        if (!::ReadFile(port, buffer, wanted, nullptr, &overlapped)) failure = ::GetLastError();
-        if (failure == ERROR_IO_PENDING) {
-            const HANDLE waits[2] = {overlapped.hEvent, toHandle(stop.nativeHandle())};
-            const DWORD woke = ::WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-            if (woke != WAIT_OBJECT_0) {
-                ::CancelIoEx(port, &overlapped);
-                stopped = woke == WAIT_OBJECT_0 + 1;
-            }
-            failure = ERROR_SUCCESS;
+        if (!::ReadFile(port, reading->bytes(), wanted, nullptr, reading->start())) {
+            failure = ::GetLastError();
         }
         DWORD got = 0;
-        if (failure == ERROR_SUCCESS && !::GetOverlappedResult(port, &overlapped, &got, TRUE)) {
-            failure = ::GetLastError();
+        if (failure == ERROR_SUCCESS || failure == ERROR_IO_PENDING) {
+            if (failure == ERROR_IO_PENDING) {
+                const HANDLE waits[2] = {reading->done(), toHandle(stop.nativeHandle())};
+                const DWORD woke = ::WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+                stopped = woke == WAIT_OBJECT_0 + 1;
+            }
+            // A read the driver keeps after its cancel is left to it; the
+            // line cannot be read any more then.
+            if (!endTransfer(port, reading, got, failure)) {
+                return stopped ? ReadOutcome::Stopped : ReadOutcome::Lost;
+            }
         }
         // Bytes a late cancel did not stop are delivered, not dropped.
         if (got > 0) {
+            std::memcpy(buffer, reading->bytes(), got);
             received = got;
             // The first byte of a burst came alone; what followed it while
             // the read ended is there already and goes with it.
-            if (wanted == 1 && !stopped && capacity > 1 && bytesWaiting(port, waiting) &&
-                waiting > 0) {
-                received += readWaiting(port, overlapped.hEvent, buffer + 1,
-                                        std::min<size_t>(waiting, capacity - 1));
+            if (wanted == 1 && !stopped && capacity > 1 &&
+                bytesWaiting(port, waiting) == InputQueue::Known && waiting > 0) {
+                received +=
+                    readWaiting(port, reading, buffer + 1, std::min<size_t>(waiting, capacity - 1));
             }
             return ReadOutcome::Data;
         }
         if (stopped) return ReadOutcome::Stopped;
         if (failure == ERROR_SUCCESS || failure == ERROR_TIMEOUT) {
             // Nothing arrived (Wine reports a time-out as ERROR_TIMEOUT).
-            if (!bytesWaiting(port, waiting)) return ReadOutcome::Lost;
+            if (bytesWaiting(port, waiting) == InputQueue::Gone) return ReadOutcome::Lost;
             if (stop.wait(kEmptyReadPauseMs)) return ReadOutcome::Stopped;
             continue;
         }

@@ -3,8 +3,12 @@
 // bytes: the write's own limit is a second, shutdown must not wait it out.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <chrono>
 #include <cstdio>
+#include <future>
+#include <memory>
 
 #include "e2e_harness.h"
 
@@ -37,6 +41,31 @@ TEST(LinkShutdown, WhileAWriteWaitsForAStalledController) {
     EXPECT_LT(took, 5s);
     EXPECT_FALSE(link.recorder().calledAfterShutdown());
 }
+
+#ifdef __GLIBC__
+// Nobody reads the pipe of a link whose worker could not start: a writer
+// waiting for room there (the heartbeat, with its lock held) would wait for
+// ever, and teardown behind it.
+TEST(LinkShutdown, WithoutAWorkerWritersDoNotWaitForRoom) {
+    FixedClock clock;
+    Recorder recorder;
+    PortCatalogue ports(PortCatalogue::DeviceScanner{});
+    // No thread can start while the default stack exceeds the address space.
+    pthread_attr_t saved, huge;
+    pthread_getattr_default_np(&saved);
+    pthread_attr_init(&huge);
+    pthread_attr_setstacksize(&huge, size_t{1} << 50);
+    pthread_setattr_default_np(&huge);
+    auto link = std::make_unique<CommControl>(recorder, clock, EncoderConfig{}, ports);
+    pthread_setattr_default_np(&saved);
+    if (link->running()) GTEST_SKIP() << "threads start here whatever stack they ask for";
+    auto writing = std::async(std::launch::async, [&] {
+        for (size_t i = 0; i < 100000; ++i) link->onHeartBeat();  // several pipes full
+    });
+    EXPECT_EQ(writing.wait_for(10s), std::future_status::ready);
+    link->shutdown();  // releases a writer that waits, should the test fail
+}
+#endif
 
 }  // namespace
 }  // namespace zr8

@@ -884,6 +884,22 @@ TEST_F(MainDialogTest, ClosingEndsTheSecondaryDialogsUnansweredAndSendsNothing) 
     }
 }
 
+// Ok, then the window's close in the same event batch, before the format
+// dialog's loop has returned: the program has ended, nothing goes out.
+TEST_F(MainDialogTest, FormatOkFollowedByTheWindowsCloseSendsNothing) {
+    connectAndConfigure();
+    link.calls.clear();
+    onNextModal(
+        [&](QWidget* w) {
+            ASSERT_TRUE(clickChild(asFormatDialog(w), QStringLiteral("IDC_1")));
+            dialog->close();
+        },
+        dialog.get());
+    click(DlgMain::IdEncoderFormat);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(link.calls, Calls{});
+}
+
 // ---- default buttons and Enter ----------------------------------------------
 
 // The push buttons of `w` that are, or would become on focus, default buttons.

@@ -6,7 +6,9 @@
 #include <atomic>
 #include <memory>
 #include <set>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace zr8 {
 namespace {
@@ -96,6 +98,20 @@ TEST(PortCatalogue, DetectedPortsKeepTheSystemsNumbers) {
     ports.refresh();
     EXPECT_EQ(numberOf(ports, "COM1"), 2) << "1 is CNCA0's for good";
     EXPECT_EQ(numberOf(ports, "COM3"), 3);
+}
+
+// Numbers in names count: COM2 before COM10, ttyUSB2 before ttyUSB10.
+TEST(PortCatalogue, ListsEachGroupInNaturalOrder) {
+    FakeSystem system;
+    *system.devices = {{"COM1", "", 1}, {"COM10", "", 10}, {"COM11", "", 11}, {"COM2", "", 2}};
+    PortCatalogue ports(system.scanner());
+    for (const char* path : {"/dev/ttyUSB10", "/dev/ttyUSB2", "/dev/ttyACM0", "/dev/ttyusb3"}) {
+        ports.addDevicePath(path);
+    }
+    std::vector<std::string> listed;
+    for (const PortEntry& entry : ports.entries()) listed.push_back(entry.devicePath);
+    EXPECT_EQ(listed, (std::vector<std::string>{"COM1", "COM2", "COM10", "COM11", "/dev/ttyACM0",
+                                                "/dev/ttyUSB2", "/dev/ttyusb3", "/dev/ttyUSB10"}));
 }
 
 TEST(PortCatalogue, AddDevicePath) {

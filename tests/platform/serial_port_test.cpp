@@ -85,6 +85,23 @@ TEST_F(SerialPortOnPty, OpensRaw8N1WithoutFlowControl) {
     EXPECT_EQ(settings.c_cc[VMIN], 1);
 }
 
+// A terminal opened by mistake is left as it was, not raw at another rate.
+TEST_F(SerialPortOnPty, CloseLeavesTheLineAsOpenFoundIt) {
+    termios before{};
+    ASSERT_EQ(::tcgetattr(pty.master(), &before), 0);  // a fresh pty: cooked, 38400 baud
+    ASSERT_TRUE(open(9600));
+    port.close();
+    termios after{};
+    ASSERT_EQ(::tcgetattr(pty.master(), &after), 0);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+    EXPECT_EQ(std::vector<cc_t>(after.c_cc, after.c_cc + NCCS),
+              std::vector<cc_t>(before.c_cc, before.c_cc + NCCS));
+}
+
 TEST_F(SerialPortOnPty, WritesAndReadsBytesUnchanged) {
     ASSERT_TRUE(open(9600));
     // Bytes a cooked line would change: CR, LF, XON/XOFF, DEL, 0xFF.

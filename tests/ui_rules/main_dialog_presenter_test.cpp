@@ -216,6 +216,9 @@ TEST_F(MainDialogRules, StatusLineAndSecondFieldFollowTheConnection) {
     std::snprintf(failed.device, sizeof failed.device, "/dev/ttyUSB1");
     std::snprintf(failed.reason, sizeof failed.reason, "Permission denied");
     std::snprintf(failed.remedy, sizeof failed.remedy, "Join the dialout group.");
+    ConnectionInfo noRemedy = failed;
+    std::snprintf(noRemedy.reason, sizeof noRemedy.reason, "Input/output error");
+    noRemedy.remedy[0] = '\0';
     struct Case {
         ConnectionInfo connection;
         int32_t status;
@@ -230,6 +233,8 @@ TEST_F(MainDialogRules, StatusLineAndSecondFieldFollowTheConnection) {
         {real, 19, "Ready", "", "/dev/ttyUSB0, 115200 baud"},  // no text: unchanged
         {failed, StatusCannotOpenPort, "Error: Cannot open port.",
          "/dev/ttyUSB1: Permission denied - Join the dialout group.", ""},
+        {noRemedy, StatusCannotOpenPort, "Error: Cannot open port.",
+         "/dev/ttyUSB1: Input/output error", ""},
         {ConnectionInfo{}, StatusOpeningPort, "Opening port, please wait...", "", ""},
     };
     for (const Case& c : cases) {

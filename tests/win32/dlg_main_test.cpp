@@ -277,7 +277,11 @@ TEST_F(MainDialog, ConnectSendsTheChosenPortAndBaudRate) {
 TEST_F(MainDialog, OtherDeviceAsksForAPortNameThatJoinsTheList) {
     whenDialogOpens(rules::kDevicePathTitle, [](HWND prompt) {
         EXPECT_EQ(text(prompt, 1001), "COM");
-        setText(prompt, 1001, "COM7");
+        // Typing a whole name replaces the start.
+        for (char c : std::string("COM7")) {
+            ::SendDlgItemMessageW(prompt, 1001, WM_CHAR, static_cast<WPARAM>(c), 1);
+        }
+        EXPECT_EQ(text(prompt, 1001), "COM7");
         click(prompt, IDOK);
     });
     choosePort(rowOf(rules::kOtherDeviceLabel));
@@ -657,6 +661,13 @@ TEST_F(MainDialog, ClosingEndsTheSecondaryDialogsUnansweredAndSendsNothing) {
     EXPECT_TRUE(dialog->ended());
     EXPECT_FALSE(::IsWindowVisible(window));
     EXPECT_EQ(link.calls, Calls{});
+}
+
+// Its handle may name another window by then.
+TEST_F(MainDialog, NotificationsAfterTheWindowIsGoneGoNowhere) {
+    ::DestroyWindow(window);
+    EXPECT_EQ(dialog->window(), nullptr);
+    EXPECT_FALSE(dialog->postUserMessage(NotifyStatus, 13));
 }
 
 }  // namespace

@@ -87,7 +87,10 @@ public:
     uint8_t selectedPortNumber() const override { return portList.selectedNumber(); }
     void refuse(const rules::Refusal& refusal) override { showRefusal(&dialog, widgets, refusal); }
     std::optional<WireFormat> runFormatDialog(const EncoderConfig& current) override {
-        return runEncoderFormatDialog(&dialog, current);
+        if (dialog.ending_) return std::nullopt;
+        std::optional<WireFormat> format = runEncoderFormatDialog(&dialog, current);
+        if (dialog.ending_) return std::nullopt;  // closed with the program, Ok or not
+        return format;
     }
     std::optional<FlipChoice> runFlipDialog(int flipCase) override {
         if (dialog.ending_) return std::nullopt;

@@ -16,7 +16,10 @@ const char* statusLineText(int32_t statusCode) {
 
 std::string openFailureText(const ConnectionInfo& c) {
     if (c.state != LineState::OpenFailed) return {};
-    return std::string(c.device) + ": " + c.reason + " - " + c.remedy;
+    std::string text = c.device[0] != '\0' ? std::string(c.device) + ": " + c.reason : c.reason;
+    // Many system errors come with nothing the operator can do: no dash then.
+    if (c.remedy[0] != '\0') text += std::string(" - ") + c.remedy;
+    return text;
 }
 
 std::string connectionText(const ConnectionInfo& c) {

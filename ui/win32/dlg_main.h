@@ -40,7 +40,8 @@ public:
     // What the model calls back: the dialog's rules.
     iMainDlgCallback& callback();
 
-    // iWMUserSender: any thread. False before the window exists.
+    // iWMUserSender: any thread. False before the window exists and once it
+    // has been destroyed.
     bool postUserMessage(int32_t code, int32_t argument) override;
 
     // Runs the dialog modally, with no owner, until the close command ends it.
@@ -51,6 +52,7 @@ public:
     HWND create();
     bool ended() const { return ended_; }
 
+    // Null before WM_INITDIALOG and after WM_NCDESTROY.
     HWND window() const { return window_.load(std::memory_order_acquire); }
 
     // Start-up measurements only: called once, on this thread, when the

@@ -17,9 +17,10 @@ INT_PTR CALLBACK portNameProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         HWND edit = ::GetDlgItem(dialog, IDC_PORT_NAME);
         ::SetWindowTextW(edit, wide(rules::kPortNameStart).c_str());
-        // The operator types the number after the start.
+        // Selected, so that typing a whole name replaces the start rather
+        // than following it; a number alone is taken as well.
         ::SetFocus(edit);
-        ::SendMessageW(edit, EM_SETSEL, 0x7fff, 0x7fff);
+        ::SendMessageW(edit, EM_SETSEL, 0, -1);
         return FALSE;  // the focus is set
     }
     case WM_COMMAND:

@@ -18,5 +18,15 @@ TEST(PortNumbers, TypedComPortsTakeTheirComNumber) {
     EXPECT_EQ(ports.entries().size(), 4u);
 }
 
+TEST(PortNumbers, EveryWayOfWritingAComPortIsOneEntry) {
+    PortCatalogue ports(PortCatalogue::DeviceScanner{});
+    for (const char* typed : {"21", "com21", "COM21", "\\\\.\\COM21", "COM21:"}) {
+        EXPECT_EQ(ports.addDevicePath(typed), 21) << typed;
+    }
+    ASSERT_EQ(ports.entries().size(), 1u);
+    EXPECT_EQ(ports.entries()[0].devicePath, "COM21");
+    EXPECT_EQ(ports.addDevicePath("256"), 1) << "no COM port has that number: kept as typed";
+}
+
 }  // namespace
 }  // namespace zr8

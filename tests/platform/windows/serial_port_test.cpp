@@ -5,6 +5,8 @@
 // reading after its first frame), which the Wine test run provides.
 #include "platform/serial_port.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -92,6 +94,36 @@ TEST_F(SerialPortOnSim, StopEndsAPendingRead) {
     stop.reset();
     ASSERT_TRUE(port.write(kIdentify.data(), kIdentify.size(), 1000));
     EXPECT_EQ(read(port, kIdentifyReply.size()), kIdentifyReply);
+}
+
+// The driver keeps a port's settings for the next program: close puts back
+// those open found.
+TEST_F(SerialPortOnSim, CloseLeavesTheLineAsOpenFoundIt) {
+    const std::wstring path =
+        L"\\\\.\\" + std::wstring(sims.answering.begin(), sims.answering.end());
+    // The line's block, after putting `set` (if given) on it.
+    auto lineState = [&](DCB* set) {
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        const HANDLE line = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
+        if (line == INVALID_HANDLE_VALUE) return dcb;
+        ::GetCommState(line, &dcb);
+        if (set != nullptr) ::SetCommState(line, set);
+        ::CloseHandle(line);
+        return dcb;
+    };
+    DCB found = lineState(nullptr);
+    ASSERT_NE(found.BaudRate, 0u);
+    DCB other = found;
+    other.BaudRate = 4800;  // as another program left it
+    lineState(&other);
+    {
+        SerialPort port;
+        ASSERT_TRUE(open(port, sims.answering));
+    }
+    const DCB after = lineState(&found);  // and back for the tests after this one
+    EXPECT_EQ(after.BaudRate, 4800u);
 }
 
 TEST_F(SerialPortOnSim, HangUpIsReportedAsLostNotSpun) {
