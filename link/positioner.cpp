@@ -93,7 +93,8 @@ void Positioner::sync(int32_t raArcsec, int32_t decArcsec) {
     }
     const double d =
         meridianOffsetHours(raArcsec / kArcsecPerRaHour, link_.clock.localSiderealTime());
-    const AxisTargets at = targetsAt(pierState_ == PierState::West, d, decArcsec / kArcsecPerDegree);
+    const AxisTargets at =
+        targetsAt(pierState_ == PierState::West, d, decArcsec / kArcsecPerDegree);
     sendCommandBBWW(link_.transport, CmdSetAxisPositions, kArgOne, kAxisBoth,
                     static_cast<uint32_t>(at.raSteps), static_cast<uint32_t>(at.decSteps));
 }
@@ -101,7 +102,7 @@ void Positioner::sync(int32_t raArcsec, int32_t decArcsec) {
 void Positioner::abort() {
     sendCommandBB(link_.transport, CmdStopAxes, 0x00, kAxisBoth);
     const bool following = awaits(link_.seq.state) || (link_.seq.state == LinkState::Delay &&
-                                                        link_.seq.next == LinkState::PollDue);
+                                                       link_.seq.next == LinkState::PollDue);
     if (following) link_.seq.state = LinkState::Idle;
     link_.listener.onStatus(StatusReady);
 }

@@ -122,10 +122,10 @@ struct EncoderPositions {
 // the link held when the reply came: what a mount front end turns into a sky
 // position.
 struct AxisReading {
-    uint8_t valid = 0;     // 1 once a reply has been decoded
-    int32_t raSteps = 0;   // microsteps, as the controller counts
+    uint8_t valid = 0;    // 1 once a reply has been decoded
+    int32_t raSteps = 0;  // microsteps, as the controller counts
     int32_t decSteps = 0;
-    int32_t pierState = 0; // PierState: 7 east, 6 west, 4 and 5 a flip under way
+    int32_t pierState = 0;  // PierState: 7 east, 6 west, 4 and 5 a flip under way
 
     friend bool operator==(const AxisReading&, const AxisReading&) = default;
 };
