@@ -106,6 +106,10 @@ IndiRig::~IndiRig() {
     while (driver > 0 && ::kill(driver, 0) == 0 && steady_clock::now() < until)
         std::this_thread::sleep_for(milliseconds(20));
     sim_.stop();
+    // A sanitizer's report from the driver reaches indiserver's log.
+    const std::string log = serverLog();
+    for (const char* report : {"ThreadSanitizer", "AddressSanitizer", "runtime error"})
+        EXPECT_EQ(log.find(report), std::string::npos) << log;
     std::filesystem::remove_all(dir_);
 }
 
