@@ -56,16 +56,20 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL main)
 set(CPACK_DEBIAN_MAIN_PACKAGE_NAME zr8-setup)
 set(CPACK_DEBIAN_MAIN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_MAIN_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
 if(TARGET indi_zr8_telescope)
   list(APPEND CPACK_COMPONENTS_ALL indi)
   set(CPACK_DEBIAN_INDI_PACKAGE_NAME zr8-indi)
   set(CPACK_DEBIAN_INDI_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_INDI_PACKAGE_SECTION science)
   set(CPACK_DEBIAN_INDI_PACKAGE_RECOMMENDS "indi-bin")
-  set(CPACK_COMPONENT_INDI_DESCRIPTION "INDI driver for the ZR8 telescope-mount controller
+  set(CPACK_DEBIAN_INDI_DESCRIPTION "INDI driver for the ZR8 telescope-mount controller
 indi_zr8_telescope makes a mount driven by the ZR8 usable from KStars/Ekos and
 every other INDI client: goto with meridian flip, sync, abort, manual motion,
 tracking, pier side, and the controller's setup (encoder format, calibration,
 motor reverse, store) from a distance.")
 endif()
+# Each package's own first line stands as its summary; a global one would
+# come before it.
+unset(CPACK_PACKAGE_DESCRIPTION_SUMMARY)
 include(CPack)
