@@ -148,6 +148,8 @@ int main(int argc, char** argv) {
     pid_t driver = -1;
     timeval tv{0, 200000};
     setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    bool settling = false;  // connected and reporting: settle 2 s, then measure
+    Clock::time_point settled{};
     for (;;) {
         char buffer[4096];
         const ssize_t n = ::read(client, buffer, sizeof buffer);
@@ -155,21 +157,21 @@ int main(int argc, char** argv) {
         if (n > 0) stream.append(buffer, static_cast<size_t>(n));
         for (size_t at; (at = stream.find(marker)) != std::string::npos;) {
             stream.erase(0, at + marker.size());
-            if (!measuring) {
-                // Connected and reporting: let it settle, then measure.
-                measuring = true;
-                std::this_thread::sleep_for(2s);
-                driver = childOf(server);
-                cpuStart = cpuSeconds(driver);
-                start = Clock::now();
-                std::lock_guard guard(lock);
-                replies.clear();
-                stream.clear();
-                break;
+            if (!settling) {
+                settling = true;
+                settled = now + 2s;
             }
-            updates.push_back(now);
+            if (measuring) updates.push_back(now);
         }
         if (stream.size() > 65536) stream.erase(0, stream.size() - 4096);
+        if (settling && !measuring && now >= settled) {
+            measuring = true;
+            driver = childOf(server);
+            cpuStart = cpuSeconds(driver);
+            start = now;
+            std::lock_guard guard(lock);
+            replies.clear();
+        }
         if (measuring && now - start > std::chrono::seconds(seconds)) break;
     }
     const double cpu = cpuSeconds(driver) - cpuStart;
@@ -194,6 +196,9 @@ int main(int argc, char** argv) {
     if (!periods.empty()) mean /= static_cast<double>(periods.size());
 
     std::printf("updates %zu over %.1f s\n", updates.size(), elapsed);
+    for (size_t i = 0; i < periods.size(); ++i)
+        if (periods[i] < kPollingPeriodMs / 2)
+            std::printf("  update %zu came %.1f ms after the one before\n", i + 1, periods[i]);
     std::printf("reply to client update: median %.3f ms, p99 %.3f ms (goal <= 5 ms)\n",
                 percentile(latencies, 0.5), percentile(latencies, 0.99));
     std::printf(
