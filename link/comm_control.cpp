@@ -79,6 +79,14 @@ void CommControl::readEncodersQuiet(uint8_t parameter) {
 
 void CommControl::sendReserved(uint32_t a, uint32_t b) { postBuilt(buildReservedMessage, a, b); }
 
+void CommControl::readAxisPositions() { postBuilt(buildReadAxisPositionsMessage); }
+
+void CommControl::syncPosition(int32_t raTarget, int32_t decTarget) {
+    postBuilt(buildSyncMessage, raTarget, decTarget);
+}
+
+void CommControl::abortMotion() { postBuilt(buildAbortMessage); }
+
 void CommControl::shutdown() {
     if (shutDown_) return;
     shutDown_ = true;

@@ -80,6 +80,9 @@ public:
     void readEncoders(uint8_t selector) override;
     void readEncodersQuiet(uint8_t parameter) override;
     void sendReserved(uint32_t a, uint32_t b) override;
+    void readAxisPositions() override;
+    void syncPosition(int32_t raTarget, int32_t decTarget) override;
+    void abortMotion() override;
 
     // Ends the worker, then closes an open port without a status report.
     void shutdown();

@@ -40,7 +40,7 @@ void LinkEngine::process(const uint8_t* message, size_t length) {
     case MessageKind::Request: {
         if (n == 0) break;
         const auto code = static_cast<LinkRequest>(message[1]);
-        if (code < LinkRequest::Connect || code > LinkRequest::MeridianFlipChoice) break;
+        if (code < LinkRequest::Connect || code > kLastRequest) break;
         if (code == LinkRequest::Connect && n == 6) {
             connectProcedure(message[2], readU32(message + 3));
         } else if (code == LinkRequest::Disconnect) {
@@ -154,6 +154,7 @@ LinkResult LinkEngine::onTick() {
         quietTicks_ = 0;
     }
     if (connectSequence_.onTick() == LinkResult::ClosePort) return LinkResult::ClosePort;
+    requests_.onTick();
     if (link_.seq.tickDelay()) {
         if (link_.seq.state == LinkState::PollDue) {
             positioner_.sendPoll();

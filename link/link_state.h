@@ -29,6 +29,7 @@ enum class LinkState : int32_t {
     AxisPositionsSent = 18,
     CalibrationWriteSent = 19,
     StoreSettingsSent = 20,
+    AxisReadSent = 21,  // a front end's position read (0x1F), not a side-of-pier move
 };
 
 // What the worker must do after a reply or a tick.
@@ -46,6 +47,9 @@ inline constexpr int32_t kPollDelayTicks = 8;
 // length, far beyond the longest reply's time on the line).
 inline constexpr int32_t kReplyGapTicks = 3;
 inline constexpr int kConnectPauseMs = 500;
+// A position read whose reply has not come in this many ticks is given up,
+// so that a lost reply cannot keep the link from further reads.
+inline constexpr int32_t kAxisReadTicks = 4;
 
 struct Sequencer {
     LinkState state = LinkState::NeverConnected;

@@ -21,6 +21,11 @@ public:
     // The serial line opened, closed or could not be opened. Told before the
     // status that goes with it (2 after opening, 6 after a failed open).
     virtual void onConnection(const ConnectionInfo& connection) = 0;
+    // For front ends that drive the mount; the others keep these empty.
+    // A reading of the axis counters, asked for with readAxisPositions.
+    virtual void onAxisPositions(const AxisReading&) {}
+    // The side of the pier changed, or a connection set it (PierState values).
+    virtual void onPierSide(int32_t) {}
     virtual ~iNotificationListener() = default;
 };
 

@@ -16,27 +16,44 @@ double stepsPerHour(uint32_t microstepsPerTurn) { return microstepsPerTurn / 24.
 
 }  // namespace
 
+void Positioner::reset() {
+    // Told even when unchanged: a front end learns the side of each connection.
+    pierState_ = PierState::East;
+    link_.listener.onPierSide(static_cast<int32_t>(pierState_));
+}
+
+void Positioner::setPierState(PierState state) {
+    if (state == pierState_) return;
+    pierState_ = state;
+    link_.listener.onPierSide(static_cast<int32_t>(state));
+}
+
+AxisTargets Positioner::targetsAt(bool westSide, double d, double decDegrees) const {
+    return targetsForSide(westSide, d, decDegrees, stepsPerHour(link_.mount.raMicrostepResolution),
+                          stepsPerHour(link_.mount.decMicrostepResolution));
+}
+
 void Positioner::pierSideMove(uint8_t selector) {
     const uint32_t quarterRa = link_.mount.raMicrostepResolution >> 2;
     const uint32_t quarterDec = link_.mount.decMicrostepResolution >> 2;
     switch (selector) {
     case 1:  // east side: the meridian at declination 0 seen from the east
-        pierState_ = PierState::East;
+        setPierState(PierState::East);
         sendCommandBBWW(link_.transport, CmdSetAxisPositions, kArgOne, kAxisBoth, 0u - quarterRa,
                         quarterDec);
         break;
     case 2:
-        pierState_ = PierState::FlipToEast;
+        setPierState(PierState::FlipToEast);
         link_.seq.state = LinkState::AxisPositionsSent;
         sendCommandBB(link_.transport, CmdReadAxisPositions, kArgOne, kAxisBoth);
         break;
     case 3:  // west side: the same point seen from the west
-        pierState_ = PierState::West;
+        setPierState(PierState::West);
         sendCommandBBWW(link_.transport, CmdSetAxisPositions, kArgOne, kAxisBoth, quarterRa,
                         0u - quarterDec);
         break;
     case 4:
-        pierState_ = PierState::FlipToWest;
+        setPierState(PierState::FlipToWest);
         link_.seq.state = LinkState::AxisPositionsSent;
         sendCommandBB(link_.transport, CmdReadAxisPositions, kArgOne, kAxisBoth);
         break;
@@ -64,8 +81,30 @@ void Positioner::startPositioning(int32_t raArcsec, int32_t decArcsec) {
 
 void Positioner::startMeridianFlip(uint16_t choice) {
     const FlipChoiceOutcome outcome = applyFlipChoice(pierState_, choice);
-    pierState_ = outcome.pierState;
+    setPierState(outcome.pierState);
     slew(outcome.westSide, meridianOffsetHours(targetRaHours_, link_.clock.localSiderealTime()));
+}
+
+void Positioner::sync(int32_t raArcsec, int32_t decArcsec) {
+    if (link_.seq.state != LinkState::Idle ||
+        (pierState_ != PierState::East && pierState_ != PierState::West)) {
+        link_.listener.onStatus(StatusCommunicationError);
+        return;
+    }
+    const double d =
+        meridianOffsetHours(raArcsec / kArcsecPerRaHour, link_.clock.localSiderealTime());
+    const AxisTargets at =
+        targetsAt(pierState_ == PierState::West, d, decArcsec / kArcsecPerDegree);
+    sendCommandBBWW(link_.transport, CmdSetAxisPositions, kArgOne, kAxisBoth,
+                    static_cast<uint32_t>(at.raSteps), static_cast<uint32_t>(at.decSteps));
+}
+
+void Positioner::abort() {
+    sendCommandBB(link_.transport, CmdStopAxes, 0x00, kAxisBoth);
+    const bool following = awaits(link_.seq.state) || (link_.seq.state == LinkState::Delay &&
+                                                       link_.seq.next == LinkState::PollDue);
+    if (following) link_.seq.state = LinkState::Idle;
+    link_.listener.onStatus(StatusReady);
 }
 
 bool Positioner::awaits(LinkState state) {
@@ -95,9 +134,7 @@ void Positioner::sendPoll() {
 }
 
 void Positioner::slew(bool westSide, double d) {
-    targets_ = targetsForSide(westSide, d, targetDecDegrees_,
-                              stepsPerHour(link_.mount.raMicrostepResolution),
-                              stepsPerHour(link_.mount.decMicrostepResolution));
+    targets_ = targetsAt(westSide, d, targetDecDegrees_);
     targetWestSide_ = westSide;
     moveKind_ = MoveKind::Slew;
     corrected_ = false;
@@ -108,10 +145,7 @@ void Positioner::slew(bool westSide, double d) {
 void Positioner::recomputeRaTarget() {
     // The sky has turned while the axes moved.
     const double d = meridianOffsetHours(targetRaHours_, link_.clock.localSiderealTime());
-    targets_.raSteps = targetsForSide(targetWestSide_, d, targetDecDegrees_,
-                                      stepsPerHour(link_.mount.raMicrostepResolution),
-                                      stepsPerHour(link_.mount.decMicrostepResolution))
-                           .raSteps;
+    targets_.raSteps = targetsAt(targetWestSide_, d, targetDecDegrees_).raSteps;
 }
 
 void Positioner::sendMove() {
@@ -136,8 +170,8 @@ void Positioner::onMotionStatus(const uint8_t* frame) {
 }
 
 void Positioner::finishMove() {
-    if (pierState_ == PierState::FlipToEast) pierState_ = PierState::East;
-    if (pierState_ == PierState::FlipToWest) pierState_ = PierState::West;
+    if (pierState_ == PierState::FlipToEast) setPierState(PierState::East);
+    if (pierState_ == PierState::FlipToWest) setPierState(PierState::West);
     link_.seq.state = LinkState::Idle;
     link_.listener.onStatus(StatusReady);
 }

@@ -18,7 +18,9 @@ public:
     explicit Positioner(LinkContext& link) : link_(link) {}
 
     // A new connection: the telescope is taken to be on the east side.
-    void reset() { pierState_ = PierState::East; }
+    void reset();
+
+    PierState pierState() const { return pierState_; }
 
     // Request 9: set the axis counters for one side (selectors 1 and 3), or
     // read them and turn half a turn to the other side (2 and 4).
@@ -29,6 +31,14 @@ public:
     // Request 16 with a non-zero choice: slew to the last target with or
     // without the flip.
     void startMeridianFlip(uint16_t choice);
+
+    // Request 18: sets the axis counters to where the sky position lies on
+    // the current side. Refused (status 10) while a reply is awaited or a
+    // flip is under way: the counters must not change under a move.
+    void sync(int32_t raArcsec, int32_t decArcsec);
+    // Request 19: stops both axes and ends the move being followed, so no
+    // correction pass starts them again; then "Ready".
+    void abort();
 
     // True in the states whose reply belongs to a move.
     static bool awaits(LinkState state);
@@ -45,6 +55,8 @@ private:
     void onMotionStatus(const uint8_t* frame);
     void sendMove();
     void finishMove();
+    void setPierState(PierState state);
+    AxisTargets targetsAt(bool westSide, double d, double decDegrees) const;
 
     LinkContext& link_;
     PierState pierState_ = PierState::Unknown;

@@ -118,4 +118,16 @@ struct EncoderPositions {
     friend bool operator==(const EncoderPositions&, const EncoderPositions&) = default;
 };
 
+// One reading of the axis counters (command 0x1F), with the side of the pier
+// the link held when the reply came: what a mount front end turns into a sky
+// position.
+struct AxisReading {
+    uint8_t valid = 0;    // 1 once a reply has been decoded
+    int32_t raSteps = 0;  // microsteps, as the controller counts
+    int32_t decSteps = 0;
+    int32_t pierState = 0;  // PierState: 7 east, 6 west, 4 and 5 a flip under way
+
+    friend bool operator==(const AxisReading&, const AxisReading&) = default;
+};
+
 }  // namespace zr8

@@ -91,14 +91,34 @@ void RequestDispatcher::dispatch(const uint8_t* message, size_t length) {
         if ((choice & 0xFF) != FlipChoiceCancel) positioner_.startMeridianFlip(choice);
         break;
     }
+    case LinkRequest::ReadAxisPositions:
+        // Only while nothing is awaited: a read must never take the place of
+        // a move's acknowledgement or its poll. A busy link skips it; the
+        // front end asks again at its next poll.
+        if (link_.seq.state != LinkState::Idle) break;
+        link_.seq.state = LinkState::AxisReadSent;
+        axisReadTicks_ = 0;
+        sendCommandBB(link_.transport, CmdReadAxisPositions, kArgOne, kAxisBoth);
+        break;
+    case LinkRequest::Sync:
+        positioner_.sync(readI32(arg), readI32(arg + 4));
+        break;
+    case LinkRequest::Abort:
+        positioner_.abort();
+        break;
     default:  // 13 is reserved and has no effect; the rest are not requests
         break;
     }
 }
 
+void RequestDispatcher::onTick() {
+    if (link_.seq.state != LinkState::AxisReadSent) return;
+    if (++axisReadTicks_ >= kAxisReadTicks) link_.seq.state = LinkState::Idle;
+}
+
 bool RequestDispatcher::awaits(LinkState state) {
     return state == LinkState::ReadEncodersSent || state == LinkState::CalibrationWriteSent ||
-           state == LinkState::StoreSettingsSent;
+           state == LinkState::StoreSettingsSent || state == LinkState::AxisReadSent;
 }
 
 void RequestDispatcher::onReply(const uint8_t* frame) {
@@ -116,6 +136,16 @@ void RequestDispatcher::onReply(const uint8_t* frame) {
     case LinkState::StoreSettingsSent:
         link_.listener.onStatus(StatusParametersStored);
         break;
+    case LinkState::AxisReadSent: {
+        const AxisPositions at = decodeAxisPositions(frame);
+        AxisReading reading;
+        reading.valid = 1;
+        reading.raSteps = static_cast<int32_t>(at.ra);
+        reading.decSteps = static_cast<int32_t>(at.dec);
+        reading.pierState = static_cast<int32_t>(positioner_.pierState());
+        link_.listener.onAxisPositions(reading);
+        break;
+    }
     default:
         break;
     }

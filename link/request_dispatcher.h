@@ -25,11 +25,14 @@ public:
     // True in the states whose reply answers one of these requests.
     static bool awaits(LinkState state);
     void onReply(const uint8_t* frame);
+    // One heartbeat: a position read left unanswered is given up.
+    void onTick();
 
 private:
     LinkContext& link_;
     Positioner& positioner_;
     uint8_t readSelector_ = 0;  // which read the last read-encoders request asked for
+    int32_t axisReadTicks_ = 0;
 };
 
 }  // namespace zr8

@@ -113,6 +113,21 @@ size_t buildReservedMessage(uint8_t* out, uint32_t a, uint32_t b) {
     return requestWW(out, LinkRequest::Reserved, a, b);
 }
 
+size_t buildReadAxisPositionsMessage(uint8_t* out) {
+    startRequest(out, LinkRequest::ReadAxisPositions, 1);
+    return 2;
+}
+
+size_t buildSyncMessage(uint8_t* out, int32_t raTarget, int32_t decTarget) {
+    return requestWW(out, LinkRequest::Sync, static_cast<uint32_t>(raTarget),
+                     static_cast<uint32_t>(decTarget));
+}
+
+size_t buildAbortMessage(uint8_t* out) {
+    startRequest(out, LinkRequest::Abort, 1);
+    return 2;
+}
+
 size_t buildSerialDataMessage(uint8_t* out, const uint8_t* bytes, size_t count) {
     if (count == 0) return 0;
     const size_t n = count < kMaxSerialChunk ? count : kMaxSerialChunk;

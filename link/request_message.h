@@ -49,7 +49,12 @@ enum class LinkRequest : uint8_t {
     EncoderCalibration = 14,
     Goto = 15,
     MeridianFlipChoice = 16,
+    // Beyond the controller's original vocabulary, for mount front ends.
+    ReadAxisPositions = 17,
+    Sync = 18,
+    Abort = 19,
 };
+inline constexpr LinkRequest kLastRequest = LinkRequest::Abort;
 
 // Written by the serial reader when the device went away under an open port:
 // C2 01 and the opening it belongs to, so that a notice still in the pipe
@@ -86,6 +91,9 @@ size_t buildEncoderCalibrationMessage(uint8_t* out, uint8_t reverseBits, int32_t
 size_t buildReadEncodersMessage(uint8_t* out, uint8_t selector);
 size_t buildReadEncodersQuietMessage(uint8_t* out, uint8_t parameter);
 size_t buildReservedMessage(uint8_t* out, uint32_t a, uint32_t b);
+size_t buildReadAxisPositionsMessage(uint8_t* out);
+size_t buildSyncMessage(uint8_t* out, int32_t raTarget, int32_t decTarget);
+size_t buildAbortMessage(uint8_t* out);
 
 // Wraps up to kMaxSerialChunk received bytes: E0+n and the bytes. Returns the
 // message length (0 for no bytes); the caller passes the rest in further

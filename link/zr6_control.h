@@ -30,6 +30,14 @@ public:
     virtual void readEncoders(uint8_t selector) = 0;
     virtual void readEncodersQuiet(uint8_t parameter) = 0;
     virtual void sendReserved(uint32_t a, uint32_t b) = 0;
+    // For front ends that drive the mount. Reads the axis counters when no
+    // reply is awaited (never during a slew); answered with onAxisPositions.
+    virtual void readAxisPositions() = 0;
+    // Sets the axis counters to where the sky position (the units of
+    // gotoPosition) lies on the current side of the pier.
+    virtual void syncPosition(int32_t raTarget, int32_t decTarget) = 0;
+    // Stops both axes and ends the slew being followed: no correction pass.
+    virtual void abortMotion() = 0;
     virtual ~iZR6Control() = default;
 };
 

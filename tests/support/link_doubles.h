@@ -64,7 +64,17 @@ public:
         log_.push_back(kStates[static_cast<int>(connection.state)]);
         lastConnection = connection;
     }
+    // Logged only where a test asks: most logs predate these calls.
+    void onAxisPositions(const AxisReading& r) override {
+        if (logMountCalls)
+            log_.push_back("axes " + std::to_string(r.raSteps) + " " + std::to_string(r.decSteps) +
+                           " pier " + std::to_string(r.pierState));
+    }
+    void onPierSide(int32_t pierState) override {
+        if (logMountCalls) log_.push_back("pier side " + std::to_string(pierState));
+    }
 
+    bool logMountCalls = false;
     ConnectionInfo lastConnection;
     MountConfig lastMount;
     EncoderConfig lastEncoder;

@@ -38,6 +38,9 @@ public:
     void readEncoders(uint8_t selector) override { record("readEncoders", {selector}); }
     void readEncodersQuiet(uint8_t p) override { record("readEncodersQuiet", {p}); }
     void sendReserved(uint32_t a, uint32_t b) override { record("sendReserved", {a, b}); }
+    void readAxisPositions() override { record("readAxisPositions", {}); }
+    void syncPosition(int32_t ra, int32_t dec) override { record("syncPosition", {ra, dec}); }
+    void abortMotion() override { record("abortMotion", {}); }
 
     std::vector<std::string> calls;
 
