@@ -43,15 +43,6 @@ std::string flagsText(uint8_t flags) {
 
 }  // namespace
 
-Json connectionJson(const ConnectionInfo& c) {
-    Json port = Json::object();
-    port["device"] = c.device;
-    port["description"] = c.description;
-    port["simulated"] = c.simulated;
-    port["baud"] = c.baudRate;
-    return port;
-}
-
 Json readingJson(const EncoderPositions& p, const std::string& time) {
     Json reading = Json::object();
     reading["time"] = time;

@@ -15,9 +15,6 @@
 
 namespace zr8::cli {
 
-// {"device": ..., "description": ..., "simulated": ..., "baud": ...}
-Json connectionJson(const ConnectionInfo& connection);
-
 // {"time": ..., "ra": {"raw": ..., "arcsec": ..., "dms": ...}, "dec": {...}}
 Json readingJson(const EncoderPositions& positions, const std::string& time);
 
