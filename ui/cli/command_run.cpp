@@ -157,13 +157,13 @@ int withController(Run& run, const Body& body) {
         ControllerSession session(events, ports, timeoutOf(run.inv), line);
         const Result connected = session.connect(number, run.inv.baudRate);
         code = connected ? body(session) : reportFailure(run, connected, session);
-        if (session.stopsOnClose()) {
-            run.out.note(events.interrupted()
-                             ? std::string(interruptName(events.interruptStatus())) +
-                                   "; stopping the mount first (interrupt again not to wait)"
-                             : std::string("stopping the mount first"));
+        // Counted before the operator is told that another one cuts the wait.
+        const int interruptsSeen = events.interruptions();
+        if (session.stopsOnClose() && interruptsSeen > 0) {
+            run.out.note(std::string(interruptName(events.interruptStatus())) +
+                         "; stopping the mount first (interrupt again not to wait)");
         }
-        stop = session.close();
+        stop = session.close(interruptsSeen);
     }
     run.line = nullptr;
     Json details = Json::object();

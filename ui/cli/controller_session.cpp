@@ -44,7 +44,7 @@ ControllerSession::ControllerSession(LinkEvents& events, PortCatalogue& ports,
     heartBeat_->start();
 }
 
-ControllerSession::~ControllerSession() { close(); }
+ControllerSession::~ControllerSession() { close(events_.interruptions()); }
 
 Result ControllerSession::await(const EventMark& from, std::initializer_list<int32_t> wanted,
                                 LinkEvents::Record record, const char* awaited) {
@@ -56,6 +56,7 @@ Result ControllerSession::await(const EventMark& from, std::initializer_list<int
 Result ControllerSession::connect(uint8_t portNumber, uint32_t baudRate) {
     portNumber_ = portNumber;
     baudRate_ = baudRate;
+    readingInFlight_ = false;  // nothing comes back from an earlier opening
     const EventMark from = events_.mark();
     link_->connect(portNumber, baudRate);
     const std::chrono::milliseconds timeout = timeout_;
@@ -79,17 +80,23 @@ Result ControllerSession::reconnect() {
 }
 
 Result ControllerSession::readPositions(EncoderPositions& positions) {
-    const EventMark from = events_.mark();
-    link_->readEncoders(0);
-    const Result r = await(from, {}, LinkEvents::Record::Positions, "an encoder reading");
+    const Result r = fence();
     if (r) positions = events_.positions();
     return r;
 }
 
 Result ControllerSession::fence() {
-    const EventMark from = events_.mark();
-    link_->readEncoders(0);
-    return await(from, {}, LinkEvents::Record::Positions, "an encoder reading");
+    // A reading whose wait was cut short may still come back, and the link
+    // takes it for the answer to the next one, which then proves nothing
+    // about what was sent since; the second reading after it does.
+    for (int readings = readingInFlight_ ? 2 : 1; readings > 0; --readings) {
+        const EventMark from = events_.mark();
+        link_->readEncoders(0);
+        const Result r = await(from, {}, LinkEvents::Record::Positions, "an encoder reading");
+        readingInFlight_ = !r;
+        if (!r) return r;
+    }
+    return {};
 }
 
 Result ControllerSession::writeFormat(const WireFormat& format) {
@@ -159,13 +166,13 @@ bool ControllerSession::stopsOnClose() const {
     return !closed_ && moving_ && (!leaveMoving_ || events_.interrupted());
 }
 
-ExitStop ControllerSession::close() {
+ExitStop ControllerSession::close(int interruptsSeen) {
     if (closed_) return ExitStop::NotNeeded;
     ExitStop outcome = ExitStop::NotNeeded;
     // Neither an interrupt nor a failure leaves the mount running; only an
     // interrupt beyond those that led here cuts this wait short.
     if (stopsOnClose()) {
-        interruptsAllowed_ = events_.interruptions();
+        interruptsAllowed_ = interruptsSeen;
         timeout_ = std::min(timeout_, kExitStopWait);
         const Result r = stopMotion();
         outcome = r                               ? ExitStop::Confirmed

@@ -99,9 +99,9 @@ public:
     bool stopsOnClose() const;
     // Stops a move this session started (unless left running and not
     // interrupted), then takes the link down; no thread of it runs
-    // afterwards. Says how the stop went; a further interrupt cuts its wait
-    // short.
-    ExitStop close();
+    // afterwards. Says how the stop went; an interrupt beyond the
+    // `interruptsSeen` first ones cuts its wait short.
+    ExitStop close(int interruptsSeen);
 
     // As reported by the last connect.
     MountConfig mount() const { return events_.mount(); }
@@ -123,6 +123,7 @@ private:
     std::unique_ptr<HeartBeat> heartBeat_;
     std::unique_ptr<CommControl> link_;
     ConnectionInfo connection_;
+    bool readingInFlight_ = false;  // the last reading's wait ended without it
     uint8_t portNumber_ = 0;
     uint32_t baudRate_ = 0;
     bool moving_ = false;
