@@ -161,7 +161,8 @@ int restore(Run& run) {
             run.out.text("Not written (restore cannot change them), these differ:\n" +
                          differencesText(notWritten));
         }
-        if (const int held = readBack(run, session, backup->configuration, kRestoreOrder, document);
+        if (const int held =
+                readBack(run, session, backup->configuration, kRestoreOrder, document, "file");
             held != kExitDone) {
             run.out.amend("nothing stored");
             return held;

@@ -23,7 +23,7 @@ int writeAndCheck(Run& run, ControllerSession& session, const Writes& writes, Wr
     if (status != nullptr) document["status"] = status;
     run.out.text("Wrote:\n" + writtenText(writes, {part}) +
                  (status != nullptr ? std::string(status) + "\n" : ""));
-    const int code = readBack(run, session, expected, {part}, document);
+    const int code = readBack(run, session, expected, {part}, document, "written");
     if (code == kExitDone) run.out.text(kStoreReminder);
     return code;
 }
@@ -31,7 +31,7 @@ int writeAndCheck(Run& run, ControllerSession& session, const Writes& writes, Wr
 }  // namespace
 
 int readBack(Run& run, ControllerSession& session, const Configuration& expected,
-             const std::vector<WritePart>& parts, Json& document) {
+             const std::vector<WritePart>& parts, Json& document, const char* expectedFrom) {
     run.out.document(document);
     // What the controller holds now, as it reports it on connect.
     if (Result r = session.reconnect(); !r) return reportFailure(run, r, session);
@@ -39,7 +39,7 @@ int readBack(Run& run, ControllerSession& session, const Configuration& expected
     document["readBack"] = differencesJson(differing);
     run.out.document(document);
     if (!differing.empty()) {
-        run.out.text("Read back differs:\n" + differencesText(differing));
+        run.out.text("Read back differs:\n" + differencesText(differing, expectedFrom));
         return run.out.error(kExitFailed, "controller",
                              "the controller does not hold what was written");
     }

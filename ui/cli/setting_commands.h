@@ -17,9 +17,10 @@ int motorReverse(Run& run);
 
 // Connects again and compares the fields of `parts` with `expected`;
 // `document` gains "readBack" and becomes the result. Records the failure
-// and returns 1 when the controller does not hold them.
+// and returns 1 when the controller does not hold them; the text names
+// where `expected` comes from ("file", "written").
 int readBack(Run& run, ControllerSession& session, const Configuration& expected,
-             const std::vector<WritePart>& parts, Json& document);
+             const std::vector<WritePart>& parts, Json& document, const char* expectedFrom);
 
 // Ends what a successful write prints.
 inline constexpr const char* kStoreReminder =

@@ -100,6 +100,7 @@ FileOutcome resolve(const std::string& path, bool replace, Target& target, bool&
         char* real = ::realpath(path.c_str(), nullptr);
         if (real == nullptr) {
             if (!replace) return FileOutcome::Refused;
+            exists = false;
             error = path + ": a symbolic link to nothing that can be written (" +
                     std::strerror(errno) + ")";
             return FileOutcome::Refused;
@@ -187,7 +188,7 @@ FileOutcome readWholeFile(const std::string& path, size_t limit, std::string& te
     }
     if (outcome == FileOutcome::Done && text.size() > limit) {
         error = name + ": more than " + std::to_string(limit / 1024) +
-                " KiB, which no backup is; nothing read";
+                " KiB, far more than any backup holds";
         outcome = FileOutcome::Refused;
     }
     if (!input) ::close(fd);
