@@ -17,6 +17,9 @@ if(TARGET zr8ctl)
   install(FILES ${PROJECT_BINARY_DIR}/ui/cli/zr8ctl.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES docs/zr8ctl-backup.schema.json docs/zr8ctl-output.schema.json
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-setup)
+  # Where bash-completion looks for a command's completion when it is first asked.
+  install(FILES ui/cli/zr8ctl.bash-completion
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME zr8ctl)
 endif()
 # Under the package's name, where the packaging tools look for it.
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-setup)
