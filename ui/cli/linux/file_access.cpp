@@ -197,7 +197,15 @@ FileOutcome readWholeFile(const std::string& path, size_t limit, std::string& te
 
 FileOutcome checkWritable(const std::string& path, bool replace, bool& exists, std::string& error) {
     Target target;
-    return resolve(path, replace, target, exists, error);
+    const FileOutcome outcome = resolve(path, replace, target, exists, error);
+    if (outcome != FileOutcome::Done) return outcome;
+    // The folder must take a new file: said now rather than after the work.
+    const std::string folder = folderOf(target.path);
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        error = systemError(folder);
+        return FileOutcome::Refused;
+    }
+    return outcome;
 }
 
 FileOutcome writeWholeFile(const std::string& path, std::string_view text, bool replace,
