@@ -25,6 +25,10 @@ if(TARGET zr8ctl)
           COMPONENT main)
   install(FILES docs/zr8ctl-backup.schema.json docs/zr8ctl-output.schema.json
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-setup COMPONENT main)
+  # Where bash-completion looks for a command's completion when it is first asked.
+  install(FILES ui/cli/zr8ctl.bash-completion
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME zr8ctl
+          COMPONENT main)
 endif()
 # Under the package's name, where the packaging tools look for it.
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-setup COMPONENT main)

@@ -12,8 +12,9 @@
 namespace zr8 {
 
 CommControl::CommControl(iNotificationListener& listener, const iSkyClock& clock,
-                         const EncoderConfig& initialFormat, PortCatalogue& ports)
+                         const EncoderConfig& initialFormat, PortCatalogue& ports, iLineTap* tap)
     : ports_(ports),
+      tap_(tap),
       engine_(std::make_unique<LinkEngine>(listener, static_cast<iLinkTransport&>(*this), clock,
                                            initialFormat)) {
     if (pipe_.valid() && workerQuit_.valid()) {
@@ -160,10 +161,14 @@ void CommControl::startReader(uint8_t portGeneration) {
     line_.startReader(portGeneration);
 }
 
-void CommControl::closePort() { line_.close(); }
+void CommControl::closePort() {
+    line_.close();
+    if (tap_ != nullptr) tap_->onClosed();
+}
 
 bool CommControl::writePort(const uint8_t* bytes, int length) {
     if (length <= 0) return false;
+    if (tap_ != nullptr) tap_->onSent(bytes, static_cast<size_t>(length));
     // Shutdown cuts a write to a stalled device short, as it does the pause.
     return line_.write(bytes, static_cast<size_t>(length), kWriteTimeoutMs, &workerQuit_);
 }
@@ -175,11 +180,13 @@ void CommControl::pause(int milliseconds) {
 
 void CommControl::onReceived(const uint8_t* bytes, size_t count, uint32_t,
                              const WaitableEvent& stop) {
+    if (tap_ != nullptr) tap_->onReceived(bytes, count);
     pipe_.postSerialData(bytes, count, &stop);
 }
 
 void CommControl::onLost(uint32_t tag, const WaitableEvent& stop) {
     // Said once; the worker closes the port, which awaits the reader.
+    if (tap_ != nullptr) tap_->onLost();
     uint8_t notice[kMessageCapacity];
     pipe_.post(notice, buildPortLostMessage(notice, static_cast<uint8_t>(tag)), &stop);
 }

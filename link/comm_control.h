@@ -25,6 +25,7 @@
 #include <memory>
 #include <thread>
 
+#include "link/line_tap.h"
 #include "link/link_transport.h"
 #include "link/notification_listener.h"
 #include "link/records.h"
@@ -51,9 +52,10 @@ public:
 
     // Creates the pipe and starts the worker. `ports` maps the connect
     // request's port number to a device; `initialFormat` gives the eight
-    // format bytes the link starts with. All references must outlive the link.
+    // format bytes the link starts with; `tap`, when given, sees what crosses
+    // the line. All references must outlive the link.
     CommControl(iNotificationListener& listener, const iSkyClock& clock,
-                const EncoderConfig& initialFormat, PortCatalogue& ports);
+                const EncoderConfig& initialFormat, PortCatalogue& ports, iLineTap* tap = nullptr);
     ~CommControl() override;
 
     CommControl(const CommControl&) = delete;
@@ -112,6 +114,7 @@ private:
     void workerLoop();
 
     PortCatalogue& ports_;
+    iLineTap* const tap_;
     RequestPipe pipe_;
     WaitableEvent workerQuit_;
     SerialLine line_{*this};  // opened, written and closed by the worker only

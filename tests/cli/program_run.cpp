@@ -36,8 +36,8 @@ Child::Child(const std::string& program, const std::vector<std::string>& argumen
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     ::close(err[1]);
-    out_ = out[0];
-    err_ = err[0];
+    fds_[0] = out[0];
+    fds_[1] = err[0];
 }
 
 Child::~Child() {
@@ -45,49 +45,61 @@ Child::~Child() {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
-    if (out_ >= 0) ::close(out_);
-    if (err_ >= 0) ::close(err_);
+    for (const int fd : fds_) {
+        if (fd >= 0) ::close(fd);
+    }
 }
 
 void Child::signal(int signalNumber) {
     if (pid_ > 0) ::kill(pid_, signalNumber);
 }
 
+void Child::collect(int waitMs) {
+    std::string* texts[2] = {&ran_.out, &ran_.err};
+    pollfd p[2] = {{fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0}};
+    if (::poll(p, 2, waitMs) < 0) return;
+    for (int i = 0; i < 2; ++i) {
+        if (fds_[i] < 0 || p[i].revents == 0) continue;
+        char buffer[4096];
+        const ssize_t n = ::read(fds_[i], buffer, sizeof buffer);
+        if (n > 0) {
+            texts[i]->append(buffer, static_cast<size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            ::close(fds_[i]);
+            fds_[i] = -1;
+        }
+    }
+}
+
+bool Child::waitForError(const std::string& text, std::chrono::seconds deadline) {
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    while (ran_.err.find(text) == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            until - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || fds_[1] < 0) return false;
+        collect(static_cast<int>(left.count()));
+    }
+    return true;
+}
+
 Ran Child::finish(std::chrono::seconds deadline) {
-    Ran ran;
-    if (pid_ <= 0) return ran;
+    if (pid_ <= 0) return ran_;
     const auto until = std::chrono::steady_clock::now() + deadline;
     bool killed = false;
-    std::string* texts[2] = {&ran.out, &ran.err};
-    int fds[2] = {out_, err_};
-    while (fds[0] >= 0 || fds[1] >= 0) {
+    while (fds_[0] >= 0 || fds_[1] >= 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             until - std::chrono::steady_clock::now());
         if (left.count() <= 0 && !killed) {
             ::kill(pid_, SIGKILL);
             killed = true;
         }
-        pollfd p[2] = {{fds[0], POLLIN, 0}, {fds[1], POLLIN, 0}};
-        const int ready = ::poll(p, 2, killed ? 1000 : static_cast<int>(left.count()));
-        if (ready < 0 && errno != EINTR) break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i] < 0 || p[i].revents == 0) continue;
-            char buffer[4096];
-            const ssize_t n = ::read(fds[i], buffer, sizeof buffer);
-            if (n > 0) {
-                texts[i]->append(buffer, static_cast<size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                ::close(fds[i]);
-                fds[i] = -1;
-            }
-        }
+        collect(killed ? 1000 : static_cast<int>(left.count()));
     }
-    out_ = err_ = -1;
     int status = 0;
     while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {}
     pid_ = -1;
-    ran.exitCode = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return ran;
+    ran_.exitCode = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ran_;
 }
 
 Ran run(const std::string& program, const std::vector<std::string>& arguments,

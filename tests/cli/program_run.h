@@ -27,13 +27,19 @@ public:
 
     bool started() const { return pid_ > 0; }
     void signal(int signalNumber);
+    // Collects the output until standard error holds `text` (true) or the
+    // deadline passes or the child has closed it (false).
+    bool waitForError(const std::string& text, std::chrono::seconds deadline);
     // Collects the output until the child has exited; kills it at the deadline.
     Ran finish(std::chrono::seconds deadline = std::chrono::seconds(60));
 
 private:
+    // Reads what is there within `waitMs` (-1: until something comes).
+    void collect(int waitMs);
+
     pid_t pid_ = -1;
-    int out_ = -1;
-    int err_ = -1;
+    int fds_[2] = {-1, -1};  // standard output and error
+    Ran ran_;
 };
 
 Ran run(const std::string& program, const std::vector<std::string>& arguments,

@@ -16,107 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "program_run.h"
-#include "sim/pty_server.h"
 #include "sim/state_file.h"
+#include "zr8ctl_harness.h"
 
 namespace zr8::cli_test {
 namespace {
 
 using namespace std::chrono_literals;
-using Json = nlohmann::json;
-using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
-
-constexpr size_t kConnectFrames = 7;
-
-bool hasCommand(const std::vector<Bytes>& frames, uint8_t command) {
-    for (const Bytes& f : frames) {
-        if (f.size() > 2 && f[2] == command) return true;
-    }
-    return false;
-}
-
-// A scratch folder of the test's own.
-class Scratch {
-public:
-    explicit Scratch(const std::string& purpose = "files") {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name =
-            std::string("zr8ctl-") + info->test_suite_name() + "-" + info->name() + "-" + purpose;
-        for (char& c : name) {
-            if (c == '/') c = '-';
-        }
-        dir_ = fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    ~Scratch() { fs::remove_all(dir_); }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-    std::string write(const std::string& name, const std::string& text) const {
-        std::ofstream(path(name)) << text;
-        return path(name);
-    }
-
-private:
-    fs::path dir_;
-};
-
-// A simulated controller on a pty, with the test's settings and faults.
-class Simulator {
-public:
-    explicit Simulator(sim::SimConfig config = {}, sim::FaultConfig faults = {})
-        : server_(std::move(config), faults) {
-        std::string error;
-        EXPECT_TRUE(server_.start(&error)) << error;
-    }
-    std::string port() const { return server_.slavePath(); }
-    sim::PtyServer& server() { return server_; }
-    std::vector<Bytes> frames() const { return server_.receivedFrames(); }
-    sim::ControllerSettings settings() const { return server_.snapshot().settings; }
-
-private:
-    sim::PtyServer server_;
-};
-
-Ran zr8ctl(const std::vector<std::string>& arguments) { return run(ZR8CTL_PATH, arguments); }
-
-std::vector<std::string> on(const Simulator& sim, std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--port", sim.port()});
-    return arguments;
-}
-
-// Checks `text` (one document, or one a line) against a documented shape;
-// an empty result means valid.
-std::string schemaErrors(const std::string& shape, const std::string& text, bool lines = false) {
-    Scratch scratch("schema");
-    const std::string file = scratch.write("document.json", text);
-    std::vector<std::string> args{ZR8_VALIDATOR, ZR8_DOCS_DIR, shape, file};
-    if (lines) args.push_back("--lines");
-    const Ran ran = run(ZR8_PYTHON, args);
-    return ran.exitCode == 0 ? ""
-                             : ran.out + ran.err + "(exit " + std::to_string(ran.exitCode) + ")";
-}
-
-sim::SimConfig withState(const std::string& stateFile, sim::ControllerSettings settings) {
-    sim::SimConfig config;
-    config.settings = settings;
-    config.stateFile = stateFile;
-    return config;
-}
-
-// Settings unlike the simulator's defaults in everything restore writes.
-sim::ControllerSettings unusualSettings() {
-    sim::ControllerSettings s = sim::defaultSettings();
-    s.raFormat = {0x06, 10, 24, 1};  // bit 2, which no dialog shows, too
-    s.decFormat = {0x01, 8, 22, 0};
-    s.reverseEncoder = 0x01;
-    s.raOffset = -5;
-    s.decOffset = 1234;
-    s.reverseMotor = 0x03;
-    s.motorOption = 5;
-    return s;
-}
 
 // --- Every command ---------------------------------------------------------
 
@@ -284,7 +191,7 @@ TEST(Zr8ctl, ARestoreThatDoesNotReadBackFailsAndStoresNothing) {
     EXPECT_FALSE(fs::exists(scratch.path("second.state")));
 }
 
-TEST(Zr8ctl, ADryRunSendsNothing) {
+TEST(Zr8ctl, ADryRunShowsWhatWouldChangeAndWritesNothing) {
     Scratch scratch;
     Simulator first(withState("", unusualSettings()));
     const std::string backup = scratch.path("first.json");
@@ -293,7 +200,10 @@ TEST(Zr8ctl, ADryRunSendsNothing) {
     const Ran ran = zr8ctl(on(second, {"--json", "restore", backup, "--dry-run"}));
     EXPECT_EQ(ran.exitCode, 0) << ran.err;
     EXPECT_EQ(schemaErrors("restore", ran.out), "");
-    EXPECT_TRUE(second.frames().empty());
+    EXPECT_FALSE(Json::parse(ran.out)["changes"]["identical"].get<bool>());
+    for (const uint8_t write : {0x18, 0x32, 0x7C, 0x0D}) {
+        EXPECT_FALSE(hasCommand(second.frames(), write)) << int{write};
+    }
 }
 
 // --- What goes wrong -----------------------------------------------------------
@@ -326,8 +236,9 @@ const FailureCase kFailures[] = {
     {"SilentController",
      fault([](auto& f) { f.silent = true; }),
      nullptr,
-     {"--timeout", "2", "info"},
-     {"Error: Cannot connect to device."},
+     {"--baud", "115200", "--timeout", "2", "info"},
+     {"Error: Cannot connect to device.",
+      "nothing answered at 115200 baud; if the controller runs at 9600, try --baud 9600"},
      "controller"},
     {"WrongDevice",
      fault([](auto& f) { f.wrongIdentify = true; }),
@@ -363,18 +274,6 @@ INSTANTIATE_TEST_SUITE_P(Zr8ctl, Failure, ::testing::ValuesIn(kFailures),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // --- Refused before anything is sent ---------------------------------------
-
-// A valid backup of the default controller, changed by `edit`.
-std::string editedBackup(void (*edit)(Json&)) {
-    static const std::string original = [] {
-        const Ran ran = zr8ctl({"--port", "sim", "backup", "-"});
-        EXPECT_EQ(ran.exitCode, 0) << ran.err;
-        return ran.out;
-    }();
-    Json document = Json::parse(original);
-    edit(document);
-    return document.dump(2);
-}
 
 struct RefusalCase {
     const char* name;
@@ -495,38 +394,81 @@ struct InterruptCase {
     std::vector<std::string> args;
     size_t framesBefore;  // interrupted once the controller has this many
     std::function<void(Simulator&, const Ran&)> check;
+    std::vector<int> signals = {SIGINT};  // each later one once the exit stop waits
+    int exitCode = 130;
+    sim::FaultConfig faults = {};
 };
 
 void PrintTo(const InterruptCase& c, std::ostream* os) { *os << c.name; }
+
+void stopsTheMount(Simulator& sim, const Ran& ran) {
+    const std::vector<Bytes> frames = sim.frames();
+    ASSERT_GT(frames.size(), kConnectFrames + 2);
+    EXPECT_EQ(frames[kConnectFrames + 2], (Bytes{0xAA, 0x03, 0x21, 0x00, 0xC0}));
+    EXPECT_EQ(sim.server().snapshot().ra.state.status, sim::MotionStatus::Stopped);
+    EXPECT_NE(ran.err.find("the mount is stopped"), std::string::npos) << ran.err;
+}
+
+// Reads nothing more after the move and its reading: the stop goes unanswered.
+sim::FaultConfig stallsAfterTheMove() {
+    sim::FaultConfig faults;
+    faults.stallReadsAfterFrames = kConnectFrames + 2;
+    return faults;
+}
+
+const std::vector<std::string> kLongMove = {"--timeout", "3600", "move", "east", "--for", "600"};
 
 const InterruptCase kInterrupts[] = {
     // The move and the reading that follows it.
     {"ManualMoveIsStoppedFirst",
      {"move", "east", "--for", "60"},
      kConnectFrames + 2,
-     [](Simulator& sim, const Ran&) {
-         const std::vector<Bytes> frames = sim.frames();
-         ASSERT_GT(frames.size(), kConnectFrames + 2);
-         EXPECT_EQ(frames[kConnectFrames + 2], (Bytes{0xAA, 0x03, 0x21, 0x00, 0xC0}));
-         EXPECT_EQ(sim.server().snapshot().ra.state.status, sim::MotionStatus::Stopped);
-     }},
+     stopsTheMount},
     {"WatchedReadingsEnd",
      {"--json", "read", "--watch", "0.05"},
      kConnectFrames + 3,
      [](Simulator&, const Ran& ran) { EXPECT_EQ(schemaErrors("read", ran.out, true), ""); }},
+    {"TerminateEndsWith143", kLongMove, kConnectFrames + 2, stopsTheMount, {SIGTERM}, 143},
+    {"HangUpEndsWith129", kLongMove, kConnectFrames + 2, stopsTheMount, {SIGHUP}, 129},
+    {"AnUnansweredStopIsAwaitedBriefly",
+     kLongMove,
+     kConnectFrames + 2,
+     [](Simulator&, const Ran& ran) {
+         EXPECT_NE(ran.err.find("did not confirm the stop: the mount may still be moving"),
+                   std::string::npos)
+             << ran.err;
+     },
+     {SIGINT},
+     130,
+     stallsAfterTheMove()},
+    {"ASecondInterruptEndsTheWait",
+     kLongMove,
+     kConnectFrames + 2,
+     [](Simulator&, const Ran& ran) {
+         EXPECT_NE(ran.err.find("the stop was not awaited"), std::string::npos) << ran.err;
+     },
+     {SIGINT, SIGINT},
+     130,
+     stallsAfterTheMove()},
 };
 
 class Interrupt : public ::testing::TestWithParam<InterruptCase> {};
 
-TEST_P(Interrupt, ShutsTheLinkDownAndEndsWith130) {
-    Simulator sim;
+TEST_P(Interrupt, ShutsTheLinkDownAndEndsAsShellsExpect) {
+    Simulator sim({}, GetParam().faults);
     Child child(ZR8CTL_PATH, on(sim, GetParam().args));
     ASSERT_TRUE(child.started());
     ASSERT_TRUE(sim.server().waitForFrames(GetParam().framesBefore, 20s));
-    child.signal(SIGINT);
-    const Ran ran = child.finish();
-    EXPECT_EQ(ran.exitCode, 130) << ran.err;
-    EXPECT_NE(ran.err.find("interrupted"), std::string::npos) << ran.err;
+    for (size_t i = 0; i < GetParam().signals.size(); ++i) {
+        if (i > 0) {
+            ASSERT_TRUE(child.waitForError("interrupt again not to wait", 20s));
+        }
+        child.signal(GetParam().signals[i]);
+    }
+    // Well before the time-out: the exit stop is not held up by it.
+    const Ran ran = child.finish(30s);
+    EXPECT_EQ(ran.exitCode, GetParam().exitCode) << ran.err;
+    EXPECT_NE(ran.err.find("the link is shut down"), std::string::npos) << ran.err;
     GetParam().check(sim, ran);
 }
 

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/cli/backup_commands.h"
 
-#include <filesystem>
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "link/status_codes.h"
-#include "link/wire.h"
 #include "ui/cli/commands.h"
+#include "ui/cli/configuration_writes.h"
+#include "ui/cli/file_access.h"
+#include "ui/cli/setting_commands.h"
 #include "ui/cli/text_report.h"
 #include "ui/rules/main_dialog_fields.h"
 
@@ -15,49 +17,81 @@ namespace zr8::cli {
 
 namespace {
 
-struct Writes {
-    WireFormat format;
-    CalibrationValues calibration;
-    MotorReverseValues motorReverse;
-};
+// Calibration last: its confirmation comes after the two writes that the
+// controller does not answer.
+const std::vector<WritePart> kRestoreOrder = {WritePart::Format, WritePart::MotorReverse,
+                                              WritePart::Calibration};
 
-Writes writesOf(const Configuration& c) {
-    return {formatInWireOrder(c.encoder),
-            {static_cast<uint8_t>(c.encoder.reverseEncoder & (kReverseRa | kReverseDec)),
-             c.encoder.raOffset, c.encoder.decOffset},
-            {static_cast<uint8_t>(c.mount.reverseMotor & (kReverseRa | kReverseDec)),
-             c.mount.motorOption}};
+// What tells one controller from another: a backup of another one would
+// set encoders and motors that are not there.
+bool namesController(const Difference& d) {
+    return d.field.rfind("identity.", 0) == 0 || d.field == "ra.microstepResolution" ||
+           d.field == "dec.microstepResolution";
 }
 
-Json writesJson(const Writes& w) {
-    Json written = Json::object();
-    written["format"] = formatJson(w.format);
-    written["calibration"] = calibrationJson(w.calibration);
-    written["motorReverse"] = motorReverseJson(w.motorReverse);
-    return written;
+std::string fileName(const std::string& file) { return file == "-" ? "standard input" : file; }
+
+int fileRefusal(Run& run, const std::string& message) {
+    return run.out.error(kExitUsage, "file", message);
 }
 
-std::string writesText(const Writes& w) {
-    return "  " + formatText(w.format) + "\n  " + calibrationText(w.calibration) + "\n  " +
-           motorReverseText(w.motorReverse) + "\n";
+// The restore's writes in order; on a failure `document` says what was
+// written and what may have been, and so does the failure's message.
+int writeAll(Run& run, ControllerSession& session, const Writes& writes, Json& document) {
+    std::vector<WritePart> done;
+    for (const WritePart part : kRestoreOrder) {
+        if (Result r = write(session, writes, part); !r) {
+            std::vector<WritePart> left;
+            for (const WritePart p : kRestoreOrder) {
+                if (p != part && std::find(done.begin(), done.end(), p) == done.end()) {
+                    left.push_back(p);
+                }
+            }
+            document["written"] = writtenJson(writes, done);
+            document["unconfirmed"] = writtenJson(writes, {part});
+            run.out.document(document);
+            run.out.amend("restore cut short: written " + partNames(done) + "; perhaps written " +
+                          partName(part) + "; not written " + partNames(left));
+            return reportFailure(run, r, session);
+        }
+        done.push_back(part);
+    }
+    document["written"] = writtenJson(writes, done);
+    return kExitDone;
 }
 
 }  // namespace
 
-int backup(const Run& run) {
+int backup(Run& run) {
     const std::string& file = run.inv.file;
-    std::error_code ignored;
-    if (file != "-" && !run.inv.force && std::filesystem::exists(file, ignored)) {
-        return refuse(run, file + " exists; --force replaces it");
+    if (file != "-") {
+        bool exists = false;
+        std::string error;
+        if (checkWritable(file, run.inv.force, exists, error) != FileOutcome::Done) {
+            return fileRefusal(run, exists ? file + " exists; --force replaces it" : error);
+        }
     }
     return withController(run, [&](ControllerSession& session) {
         const std::string time = now();
-        const Json document = backupJson(configurationOf(session), ZR8_VERSION, time);
+        const std::string text =
+            jsonText(backupJson(configurationOf(session), ZR8_VERSION, time)) + "\n";
+        if (file == "-") {
+            if (writeStandardOutput(text)) return kExitDone;  // the backup is the output
+            return run.out.error(kExitFailed, "file",
+                                 "standard output: " + standardOutputFailure());
+        }
+        bool exists = false;
         std::string error;
-        if (!writeTextFile(file, document.dump(2) + "\n", error)) {
+        switch (writeWholeFile(file, text, run.inv.force, exists, error)) {
+        case FileOutcome::Done:
+            break;
+        case FileOutcome::Refused:
+            return fileRefusal(run, exists ? file + " appeared meanwhile and is left as it is" +
+                                                 (run.inv.force ? "" : "; --force replaces it")
+                                           : error);
+        case FileOutcome::Failed:
             return run.out.error(kExitFailed, "file", error);
         }
-        if (file == "-") return kExitDone;  // the backup is the output
         run.out.document(Json{{"backup", {{"file", file}, {"time", time}}}});
         run.out.text("Backup of " + rules::connectionText(session.connection()) + " written to " +
                      file + "\n");
@@ -65,7 +99,7 @@ int backup(const Run& run) {
     });
 }
 
-int diff(const Run& run) {
+int diff(Run& run) {
     int code = kExitDone;
     const std::optional<Backup> backup = loadBackup(run, code);
     if (!backup) return code;
@@ -81,61 +115,66 @@ int diff(const Run& run) {
     });
 }
 
-int restore(const Run& run) {
+int restore(Run& run) {
     int code = kExitDone;
     const std::optional<Backup> backup = loadBackup(run, code);
     if (!backup) return code;
     const Writes writes = writesOf(backup->configuration);
-    if (run.inv.dryRun) {
-        run.out.document(Json{{"dryRun", true}, {"written", writesJson(writes)}});
-        run.out.text("Would write (nothing sent):\n" + writesText(writes));
-        return kExitDone;
-    }
     return withController(run, [&](ControllerSession& session) {
-        // Calibration last: its confirmation comes after the two writes that
-        // the controller does not answer.
-        Result r = session.writeFormat(writes.format);
-        if (r)
-            r = session.writeMotorReverse(writes.motorReverse.reverseBits,
-                                          writes.motorReverse.motorOption);
-        if (r) {
-            r = session.writeCalibration(writes.calibration.reverseBits,
-                                         writes.calibration.raOffset, writes.calibration.decOffset);
-        }
-        if (!r) return reportFailure(run, r, session.connection());
-        run.out.text("Wrote:\n" + writesText(writes));
-        // What the controller holds now, as it reports it on connect.
-        if (r = session.reconnect(); !r) return reportFailure(run, r, session.connection());
-        std::vector<Difference> readBack, notWritten;
+        std::vector<Difference> changes, notWritten, otherController;
         for (Difference& d : differences(backup->configuration, configurationOf(session))) {
-            (d.writable ? readBack : notWritten).push_back(std::move(d));
+            if (namesController(d)) otherController.push_back(d);
+            (d.writable ? changes : notWritten).push_back(std::move(d));
+        }
+        if (!otherController.empty() && !run.inv.otherController) {
+            run.out.text("These fields tell the controllers apart:\n" +
+                         differencesText(otherController));
+            return run.out.error(
+                kExitUsage, "file",
+                fileName(run.inv.file) +
+                    ": a backup of another controller (its identity or microstep resolution "
+                    "differ); --other-controller restores it all the same\nNothing has been "
+                    "written.",
+                {{"differences", differencesJson(otherController)["differences"]}});
         }
         Json document = Json::object();
-        document["dryRun"] = false;
-        document["written"] = writesJson(writes);
-        document["readBack"] = differencesJson(readBack);
-        document["notWritten"] = differencesJson(notWritten)["differences"];
+        document["dryRun"] = run.inv.dryRun;
+        if (run.inv.dryRun) {
+            document["written"] = writtenJson(writes, kRestoreOrder);
+            document["changes"] = differencesJson(changes);
+            document["notWritten"] = differencesJson(notWritten)["differences"];
+            run.out.document(document);
+            run.out.text("Would write:\n" + writtenText(writes, kRestoreOrder) +
+                         (changes.empty()
+                              ? "Nothing would change.\n"
+                              : "These fields would change:\n" + differencesText(changes)) +
+                         "Dry run: nothing has been written.\n");
+            return kExitDone;
+        }
         document["stored"] = false;
+        if (const int wrote = writeAll(run, session, writes, document); wrote != kExitDone) {
+            return wrote;
+        }
+        run.out.text("Wrote:\n" + writtenText(writes, kRestoreOrder));
+        document["notWritten"] = differencesJson(notWritten)["differences"];
         if (!notWritten.empty()) {
             run.out.text("Not written (restore cannot change them), these differ:\n" +
                          differencesText(notWritten));
         }
-        if (!readBack.empty()) {
-            run.out.document(document);
-            run.out.text("Read back differs:\n" + differencesText(readBack));
-            return run.out.error(kExitFailed, "controller",
-                                 "the controller does not hold what was written; nothing stored");
+        if (const int held =
+                readBack(run, session, backup->configuration, kRestoreOrder, document, "file");
+            held != kExitDone) {
+            run.out.amend("nothing stored");
+            return held;
         }
-        run.out.text("Read back: every written field matches.\n");
-        if (run.inv.store) {
-            if (r = session.store(); !r) {
-                run.out.document(document);
-                return reportFailure(run, r, session.connection());
-            }
-            document["stored"] = true;
-            run.out.text(std::string(statusText(StatusParametersStored)) + "\n");
+        if (!run.inv.store) {
+            run.out.text(kStoreReminder);
+            return kExitDone;
         }
+        if (Result r = session.store(); !r) return reportFailure(run, r, session);
+        document["stored"] = true;
         run.out.document(document);
+        run.out.text(std::string(statusText(StatusParametersStored)) + "\n");
         return kExitDone;
     });
 }

@@ -7,8 +7,8 @@
 
 namespace zr8::cli {
 
-int backup(const Run& run);
-int diff(const Run& run);
-int restore(const Run& run);
+int backup(Run& run);
+int diff(Run& run);
+int restore(Run& run);
 
 }  // namespace zr8::cli

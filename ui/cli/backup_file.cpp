@@ -2,15 +2,8 @@
 #include "ui/cli/backup_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iostream>
 #include <iterator>
-#include <sstream>
-#include <system_error>
 
 namespace zr8::cli {
 
@@ -46,10 +39,10 @@ Json backupJson(const Configuration& configuration, const std::string& toolVersi
 }
 
 std::optional<Backup> readBackup(const std::string& text, std::string& error) {
-    Json document;
+    JsonInput document;
     try {
-        document = Json::parse(text);
-    } catch (const Json::parse_error& e) {
+        document = JsonInput::parse(text);
+    } catch (const JsonInput::parse_error& e) {
         // "[json.exception.parse_error.101] parse error at line 3, column 1: ..."
         const std::string what = e.what();
         const size_t at = what.find("parse error");
@@ -65,19 +58,21 @@ std::optional<Backup> readBackup(const std::string& text, std::string& error) {
                 "\")";
         return std::nullopt;
     }
-    const Json& version = document.contains("formatVersion") ? document["formatVersion"] : Json();
-    if (!version.is_number_integer()) {
+    const JsonInput& version =
+        document.contains("formatVersion") ? document["formatVersion"] : JsonInput();
+    const std::string versionText = version.is_number() ? wholeNumberText(version) : "";
+    if (versionText.empty() || versionText.find_first_not_of("-0123456789") != std::string::npos) {
         error = "formatVersion: missing or not a whole number";
         return std::nullopt;
     }
-    if (version != kBackupFormatVersion) {
-        error = "formatVersion: version " + version.dump() + " is not one this zr8ctl reads (" +
+    if (versionText != std::to_string(kBackupFormatVersion)) {
+        error = "formatVersion: version " + versionText + " is not one this zr8ctl reads (" +
                 std::to_string(kBackupFormatVersion) + ")";
         return std::nullopt;
     }
     for (const auto& [key, value] : document.items()) {
         if (std::find(std::begin(kTopLevel), std::end(kTopLevel), key) == std::end(kTopLevel)) {
-            error = key + ": not a field of a zr8ctl backup";
+            error = shownName(key) + ": not a field of a zr8ctl backup";
             return std::nullopt;
         }
     }
@@ -115,60 +110,6 @@ std::string utcTimeText(const UtcTime& t) {
                   static_cast<int>(t.month), static_cast<int>(t.day), static_cast<int>(t.hour),
                   static_cast<int>(t.minute), static_cast<int>(t.second));
     return text;
-}
-
-std::optional<std::string> readTextFile(const std::string& path, std::string& error) {
-    if (path == "-") {
-        return std::string(std::istreambuf_iterator<char>(std::cin), {});
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": " + std::strerror(errno);
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        error = path + ": cannot be read";
-        return std::nullopt;
-    }
-    return text.str();
-}
-
-bool writeTextFile(const std::string& path, const std::string& text, std::string& error) {
-    if (path == "-") {
-        std::cout << text << std::flush;
-        if (!std::cout) error = "standard output: cannot be written";
-        return static_cast<bool>(std::cout);
-    }
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    fs::path temporary = target;
-    temporary += ".zr8ctl-partial";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            error = temporary.string() + ": " + std::strerror(errno);
-            return false;
-        }
-        out << text;
-        out.flush();
-        if (!out) {
-            error = temporary.string() + ": cannot be written";
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code failed;
-    fs::rename(temporary, target, failed);
-    if (failed) {
-        error = path + ": " + failed.message();
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return false;
-    }
-    return true;
 }
 
 }  // namespace zr8::cli

@@ -7,7 +7,9 @@
 //    "time": "2026-12-08T21:30:00Z", "controller": {...}}
 //
 // Reading refuses anything else: text that is not JSON, another shape or
-// version, a value out of range; the message names the field.
+// version, a value out of range; the message names the field. Any text is
+// safe to read: nothing in it makes the reading recurse, allocate beyond a
+// few times its size, or take more than n log n.
 
 #include <optional>
 #include <string>
@@ -33,12 +35,5 @@ std::optional<Backup> readBackup(const std::string& text, std::string& error);
 
 // "2026-12-08T21:30:00Z"
 std::string utcTimeText(const UtcTime& time);
-
-// A whole file, or standard input for "-".
-std::optional<std::string> readTextFile(const std::string& path, std::string& error);
-
-// Writes through a temporary file beside `path` and renames it into place,
-// so a failed write leaves an older file whole; "-" writes standard output.
-bool writeTextFile(const std::string& path, const std::string& text, std::string& error);
 
 }  // namespace zr8::cli

@@ -3,12 +3,17 @@
 // help. Typed values stay text here; the dialogs' rules check them.
 #include <CLI/CLI.hpp>
 
+#include <cmath>
+#include <cstdlib>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "link/wire.h"
+#include "ui/cli/commands.h"
 #include "ui/cli/invocation.h"
+#include "ui/cli/output.h"
 #include "ui/rules/control_ids.h"
 
 namespace zr8::cli {
@@ -56,6 +61,7 @@ const ControlOption kControlOptions[] = {
     {Command::MotorReverse, "--dec", main_ids::IdDecReverseMotor, true, "Dec \"Reverse motor\""},
 };
 
+// Names only: the help and the messages show these, never the codes.
 const std::map<std::string, uint8_t> kDirections = {
     {"north", DirectionNorth},
     {"south", DirectionSouth},
@@ -63,7 +69,45 @@ const std::map<std::string, uint8_t> kDirections = {
     {"east", DirectionEast},
 };
 
-const std::map<std::string, bool> kOnOff = {{"on", true}, {"off", false}};
+// A number of seconds from `minimum` to `maximum`; "nan" and "inf" are not.
+CLI::Validator secondsFrom(double minimum, double maximum) {
+    char range[64];
+    std::snprintf(range, sizeof range, "%g to %g", minimum, maximum);
+    return CLI::Validator(
+        [=, range = std::string(range)](std::string& text) {
+            char* end = nullptr;
+            const double value = std::strtod(text.c_str(), &end);
+            if (text.empty() || *end != '\0' || !std::isfinite(value) || value < minimum ||
+                value > maximum) {
+                return text + " is not a number of seconds from " + range;
+            }
+            return std::string();
+        },
+        "SECONDS");
+}
+
+// "--watch: nan is not ..." and the like, named by what the operator typed.
+std::string usageMessage(const CLI::App& app, const CLI::ParseError& e) {
+    const bool extra = dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr;
+    const bool noCommand =
+        dynamic_cast<const CLI::RequiredError*>(&e) != nullptr && app.get_subcommands().empty();
+    if (!extra && !noCommand) return e.what();
+    const std::vector<std::string> rest = app.remaining();
+    const std::string first = rest.empty() ? "" : rest.front();
+    if (first.empty()) return noCommand ? "no command given" : e.what();
+    if (first[0] == '-' && first.size() > 1) return "unknown option " + first;
+    return (noCommand ? "unknown command " : "unexpected argument ") + first;
+}
+
+// Whether --json stands among the options, for a command line that could
+// not be read.
+bool asksForJson(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--") break;
+        if (std::string(argv[i]) == "--json") return true;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -71,10 +115,11 @@ int readCommandLine(int argc, char** argv, Invocation& inv) {
     CLI::App app{
         "zr8ctl: the ZR8 mount controller from a terminal or a script.\n"
         "Exit status: 0 done, 1 the port or the controller failed, 2 the command line or a\n"
-        "value or file it names is wrong (nothing sent), 3 diff found differences,\n"
-        "130 interrupted (the link is taken down cleanly, a manual move stopped first).",
+        "value or file it names is wrong (nothing written to the controller), 3 diff found\n"
+        "differences, 130 interrupted (143 terminated, 129 hung up; the link is taken down\n"
+        "cleanly, a manual move stopped first).",
         "zr8ctl"};
-    app.set_version_flag("--version", ZR8_VERSION);
+    app.set_version_flag("--version", std::string("zr8ctl ") + ZR8_VERSION);
     app.require_subcommand(1);
     // Common options may come before or after the command.
     app.fallthrough();
@@ -87,9 +132,13 @@ int readCommandLine(int argc, char** argv, Invocation& inv) {
         ->capture_default_str();
     app.add_flag("--json", inv.json, "machine-readable output (docs/zr8ctl-*.schema.json)");
     app.add_option("-t,--timeout", inv.timeoutSeconds,
-                   "seconds to wait for the connection and for each answer")
-        ->check(CLI::Range(1.0, 3600.0))
+                   "seconds to wait for each answer of the controller (the connection's own "
+                   "pauses, about a second, come on top)")
+        ->check(secondsFrom(1.0, 3600.0))
         ->capture_default_str();
+    app.add_option("--trace", inv.tracePath,
+                   "write every frame both ways with its time to FILE (- for standard error)")
+        ->type_name("FILE");
 
     struct Sub {
         Command command;
@@ -105,7 +154,7 @@ int readCommandLine(int argc, char** argv, Invocation& inv) {
     add(Command::Info, "info", "show the configuration the controller reports on connect");
     CLI::App* read = add(Command::Read, "read", "read both encoders: raw, arcseconds, +DDD:MM:SS");
     read->add_option("-w,--watch", inv.watchSeconds, "read again every SECONDS until interrupted")
-        ->check(CLI::Range(0.05, 86400.0));
+        ->check(secondsFrom(0.05, 86400.0));
     CLI::App* format = add(Command::Format, "format",
                            "set the encoder data format (what is not given stays; the unnamed "
                            "flag bit is cleared, as the dialog's Ok does)");
@@ -115,19 +164,21 @@ int readCommandLine(int argc, char** argv, Invocation& inv) {
     CLI::App* motor = add(Command::MotorReverse, "motor-reverse",
                           "set the reverse-motor bits (what is not given stays)");
     CLI::App* tracking = add(Command::Tracking, "tracking", "switch tracking on or off");
-    tracking->add_option("state", inv.trackingOn, "on or off")
+    std::string trackingState;
+    tracking->add_option("state", trackingState, "on or off")
         ->required()
-        ->transform(CLI::CheckedTransformer(kOnOff));
+        ->check(CLI::IsMember({"on", "off"}));
     CLI::App* move = add(Command::Move, "move",
                          "move the mount by hand; without --for it keeps moving after zr8ctl "
                          "ends, until `zr8ctl stop`");
-    move->add_option("direction", inv.direction, "north, south (Dec), west or east (RA)")
+    std::string direction;
+    move->add_option("direction", direction, "north, south (Dec), west or east (RA)")
         ->required()
-        ->transform(CLI::CheckedTransformer(kDirections));
+        ->check(CLI::IsMember({"north", "south", "west", "east"}));
     inv.speedText = std::to_string(main_ids::kSpeedStart);
     move->add_option("-s,--speed", inv.speedText, "speed step, 0 to 31")->capture_default_str();
     move->add_option("--for", inv.forSeconds, "stop after SECONDS")
-        ->check(CLI::Range(0.0, 86400.0));
+        ->check(secondsFrom(0.0, 86400.0));
     add(Command::Stop, "stop", "stop both axes");
     add(Command::Store, "store",
         "make the controller store its settings (\"Save settings into ZR.\")");
@@ -142,9 +193,14 @@ int readCommandLine(int argc, char** argv, Invocation& inv) {
                             "write format, calibration and motor reverse from FILE, read back "
                             "and compare");
     restore->add_option("file", inv.file, "a backup (- for standard input)")->required();
-    restore->add_flag("-n,--dry-run", inv.dryRun, "show what would be written; send nothing");
+    restore->add_flag("-n,--dry-run", inv.dryRun,
+                      "connect, and show what would be written and what would change; write "
+                      "nothing");
     restore->add_flag("--store", inv.store,
                       "store the settings in the controller after a clean read-back");
+    restore->add_flag("--other-controller", inv.otherController,
+                      "restore a backup of another controller (its identity or microstep "
+                      "resolution differ)");
 
     std::vector<std::pair<const ControlOption*, CLI::Option*>> controlOptions;
     std::map<const ControlOption*, std::string> texts;
@@ -165,13 +221,23 @@ int readCommandLine(int argc, char** argv, Invocation& inv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? 0 : 2;
+        if (e.get_exit_code() == 0) {
+            // --help or --version, printed as any other result.
+            std::ostringstream out, err;
+            app.exit(e, out, err);
+            writeStandardOutput(out.str());
+            return Output(false).finish(kExitDone);
+        }
+        Output out(asksForJson(argc, argv));
+        out.error(kExitUsage, "usage", usageMessage(app, e) + " (see zr8ctl --help)");
+        return out.finish(kExitUsage);
     }
 
     for (const Sub& sub : subs) {
         if (sub.app->parsed()) inv.command = sub.command;
     }
+    inv.trackingOn = trackingState == "on";
+    if (!direction.empty()) inv.direction = kDirections.at(direction);
     for (const auto& [option, given] : controlOptions) {
         if (given->count() == 0) continue;
         if (option->box) {
@@ -183,8 +249,9 @@ int readCommandLine(int argc, char** argv, Invocation& inv) {
     const bool setter = inv.command == Command::Format || inv.command == Command::Calibration ||
                         inv.command == Command::MotorReverse;
     if (setter && inv.changes.empty()) {
-        std::fprintf(stderr, "zr8ctl: nothing to set: give at least one option (see --help)\n");
-        return 2;
+        Output out(inv.json);
+        out.error(kExitUsage, "usage", "nothing to set: give at least one option (see --help)");
+        return out.finish(kExitUsage);
     }
     return -1;
 }

@@ -3,7 +3,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <iostream>
 #include <string_view>
 
 #include "app/sky_time.h"
@@ -12,6 +11,8 @@
 #include "sim/built_in_simulator.h"
 #include "ui/cli/commands.h"
 #include "ui/cli/console.h"
+#include "ui/cli/file_access.h"
+#include "ui/cli/line_trace.h"
 #include "ui/cli/port_choice.h"
 #include "ui/rules/main_dialog_fields.h"
 
@@ -21,6 +22,51 @@ namespace {
 
 std::chrono::milliseconds timeoutOf(const Invocation& inv) {
     return std::chrono::milliseconds(static_cast<int64_t>(inv.timeoutSeconds * 1000));
+}
+
+// A silent line is most often one at the other rate.
+std::string otherBaudHint(uint32_t baudRate) {
+    const uint32_t other = baudRate == 115200 ? 9600 : 115200;
+    return "nothing answered at " + std::to_string(baudRate) + " baud; if the controller runs at " +
+           std::to_string(other) + ", try --baud " + std::to_string(other);
+}
+
+int cannotConnect(Run& run, const std::string& text) {
+    Json details = {{"status", StatusCannotConnect}};
+    std::string message = text;
+    if (run.line != nullptr && run.line->receivedBytes() == 0) {
+        const std::string hint = otherBaudHint(run.inv.baudRate);
+        message += "\n" + hint;
+        details["remedy"] = hint;
+    }
+    return run.out.error(kExitFailed, "controller", message, details);
+}
+
+const char* interruptName(int exitStatus) {
+    switch (exitStatus) {
+    case kExitTerminated:
+        return "terminated";
+    case kExitHungUp:
+        return "hung up";
+    default:
+        return "interrupted";
+    }
+}
+
+const char* exitStopText(ExitStop stop) {
+    switch (stop) {
+    case ExitStop::Confirmed:
+        return "the mount is stopped";
+    case ExitStop::Unconfirmed:
+        return "the controller did not confirm the stop: the mount may still be moving";
+    case ExitStop::NotWaited:
+        return "the stop was not awaited: the mount may still be moving";
+    case ExitStop::NotSent:
+        return "the stop could not be sent: the mount may still be moving";
+    case ExitStop::NotNeeded:
+        break;
+    }
+    return "";
 }
 
 }  // namespace
@@ -33,38 +79,28 @@ std::string seconds(double value) {
 
 std::string now() { return utcTimeText(currentUtcTime()); }
 
-void Output::document(const Json& document) const {
-    if (json_) std::cout << document.dump(2) << '\n' << std::flush;
+std::string nowPrecise() {
+    using namespace std::chrono;
+    const auto time = floor<milliseconds>(system_clock::now());
+    const auto day = floor<days>(time);
+    const year_month_day date{day};
+    const hh_mm_ss clock{time - day};
+    char text[40];
+    std::snprintf(
+        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+        static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
+    return text;
 }
 
-void Output::text(const std::string& text) const {
-    if (!json_) std::cout << text << std::flush;
-}
-
-int Output::error(int exitCode, const char* kind, const std::string& message, Json details) const {
-    size_t from = 0;
-    while (from < message.size()) {
-        const size_t end = message.find('\n', from);
-        std::cerr << "zr8ctl: " << message.substr(from, end - from) << '\n';
-        if (end == std::string::npos) break;
-        from = end + 1;
-    }
-    if (json_) {
-        Json error = Json::object();
-        error["kind"] = kind;
-        error["message"] = message;
-        for (auto& [key, value] : details.items()) error[key] = value;
-        std::cout << Json{{"error", error}}.dump(2) << '\n' << std::flush;
-    }
-    return exitCode;
-}
-
-int reportFailure(const Run& run, const Result& r, const ConnectionInfo& connection) {
+int reportFailure(Run& run, const Result& r, const ControllerSession& session) {
+    const ConnectionInfo connection = session.connection();
     switch (r.end) {
     case WaitEnd::Wanted:
         return kExitDone;
     case WaitEnd::Interrupted:
-        return run.out.error(kExitInterrupted, "interrupted", "interrupted; the link is shut down");
+        return kExitInterrupted;  // told once the link is down
     case WaitEnd::Failed: {
         const std::string text = statusText(r.status) != nullptr ? statusText(r.status) : "";
         if (r.status == StatusCannotOpenPort) {
@@ -75,15 +111,14 @@ int reportFailure(const Run& run, const Result& r, const ConnectionInfo& connect
                                   {"reason", connection.reason},
                                   {"remedy", connection.remedy}});
         }
+        if (r.status == StatusCannotConnect) return cannotConnect(run, text);
         return run.out.error(kExitFailed, r.status == StatusConnectionLost ? "port" : "controller",
                              text, {{"status", r.status}});
     }
     case WaitEnd::TimedOut: {
         const std::string within = "no answer within " + seconds(run.inv.timeoutSeconds);
         if (std::string_view(r.awaited) == kAwaitingConnection) {
-            return run.out.error(kExitFailed, "controller",
-                                 std::string(statusText(StatusCannotConnect)) + "\n" + within,
-                                 {{"status", StatusCannotConnect}});
+            return cannotConnect(run, std::string(statusText(StatusCannotConnect)) + "\n" + within);
         }
         return run.out.error(kExitFailed, "timeout", within + " while waiting for " + r.awaited,
                              {{"awaited", r.awaited}});
@@ -92,11 +127,11 @@ int reportFailure(const Run& run, const Result& r, const ConnectionInfo& connect
     return kExitFailed;
 }
 
-int refuse(const Run& run, const std::string& message) {
+int refuse(Run& run, const std::string& message) {
     return run.out.error(kExitUsage, "usage", message);
 }
 
-int withController(const Run& run, const Body& body) {
+int withController(Run& run, const Body& body) {
     if (run.inv.port.empty()) {
         return refuse(run,
                       "no port given: --port takes a device path, a port `zr8ctl ports` "
@@ -113,17 +148,38 @@ int withController(const Run& run, const Body& body) {
     // The link's reports, and the operator's interrupt from here on, which
     // every wait heeds.
     LinkEvents events;
-    InterruptWatch interrupts([&events] { events.interrupt(); });
+    LineTrace line(run.trace);
+    run.line = &line;
+    InterruptWatch interrupts([&events](int exitStatus) { events.interrupt(exitStatus); });
     int code;
+    ExitStop stop;
     {
-        ControllerSession session(events, ports, timeoutOf(run.inv));
+        ControllerSession session(events, ports, timeoutOf(run.inv), line);
         const Result connected = session.connect(number, run.inv.baudRate);
-        code = connected ? body(session) : reportFailure(run, connected, session.connection());
-        session.close();
+        code = connected ? body(session) : reportFailure(run, connected, session);
+        // Counted before the operator is told that another one cuts the wait.
+        const int interruptsSeen = events.interruptions();
+        if (session.stopsOnClose() && interruptsSeen > 0) {
+            run.out.note(std::string(interruptName(events.interruptStatus())) +
+                         "; stopping the mount first (interrupt again not to wait)");
+        }
+        stop = session.close(interruptsSeen);
     }
-    if (code != kExitInterrupted && events.interrupted()) {
-        std::cerr << "zr8ctl: interrupted; the link is shut down\n";
-        code = kExitInterrupted;
+    run.line = nullptr;
+    Json details = Json::object();
+    if (stop != ExitStop::NotNeeded) details["mountStopped"] = stop == ExitStop::Confirmed;
+    if (events.interrupted()) {
+        code = events.interruptStatus();
+        std::string message = interruptName(code);
+        if (stop != ExitStop::NotNeeded) message += std::string("; ") + exitStopText(stop);
+        message += "; the link is shut down";
+        if (run.out.failed()) {
+            run.out.amend(message, details);
+        } else {
+            run.out.error(code, "interrupted", message, details);
+        }
+    } else if (stop != ExitStop::NotNeeded) {
+        run.out.amend(exitStopText(stop), details);
     }
     return code;
 }
@@ -132,17 +188,17 @@ Configuration configurationOf(const ControllerSession& session) {
     return {session.mount(), session.encoder()};
 }
 
-std::optional<Backup> loadBackup(const Run& run, int& code) {
-    std::string error;
-    const std::optional<std::string> text = readTextFile(run.inv.file, error);
-    if (!text) {
-        code = run.out.error(kExitUsage, "file", error);
+std::optional<Backup> loadBackup(Run& run, int& code) {
+    std::string text, error;
+    const FileOutcome read = readWholeFile(run.inv.file, kReadLimit, text, error);
+    if (read != FileOutcome::Done) {
+        code = run.out.error(kExitUsage, "file", error + "\n" + rules::kNothingSent);
         return std::nullopt;
     }
-    std::optional<Backup> backup = readBackup(*text, error);
+    std::optional<Backup> backup = readBackup(text, error);
     if (!backup) {
-        code = run.out.error(kExitUsage, "file",
-                             run.inv.file + ": " + error + "\n" + rules::kNothingSent);
+        const std::string name = run.inv.file == "-" ? "standard input" : run.inv.file;
+        code = run.out.error(kExitUsage, "file", name + ": " + error + "\n" + rules::kNothingSent);
     }
     return backup;
 }

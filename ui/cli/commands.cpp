@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/cli/commands.h"
 
+#include <cerrno>
 #include <chrono>
-#include <iostream>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -13,6 +15,7 @@
 #include "ui/cli/command_run.h"
 #include "ui/cli/console.h"
 #include "ui/cli/port_choice.h"
+#include "ui/cli/setting_commands.h"
 #include "ui/cli/text_report.h"
 #include "ui/rules/main_dialog_fields.h"
 
@@ -20,7 +23,7 @@ namespace zr8::cli {
 
 namespace {
 
-int ports(const Run& run) {
+int ports(Run& run) {
     sim::BuiltInSimulator simulator;  // listed, never started here
     PortCatalogue catalogue;
     simulator.offerIn(catalogue);
@@ -39,7 +42,7 @@ int ports(const Run& run) {
     return kExitDone;
 }
 
-int info(const Run& run) {
+int info(Run& run) {
     return withController(run, [&](ControllerSession& session) {
         Json document = Json::object();
         document["port"] = connectionJson(session.connection());
@@ -50,130 +53,59 @@ int info(const Run& run) {
     });
 }
 
-int readOnce(const Run& run, ControllerSession& session) {
+int readOnce(Run& run, ControllerSession& session) {
     EncoderPositions positions;
-    if (Result r = session.readPositions(positions); !r) {
-        return reportFailure(run, r, session.connection());
-    }
-    run.out.document(readingJson(positions, now()));
+    if (Result r = session.readPositions(positions); !r) return reportFailure(run, r, session);
+    run.out.document(readingJson(positions, nowPrecise()));
     run.out.text(readingTable(positions));
     return kExitDone;
 }
 
 // One reading every interval until interrupted: one line updated in place on
-// a terminal, a line each otherwise; with --json one compact document a line.
-int watch(const Run& run, ControllerSession& session) {
+// a terminal, a line each otherwise; with --json one compact document a line,
+// a failure as the last.
+int watch(Run& run, ControllerSession& session) {
     const bool inPlace = !run.out.json() && outputIsTerminal();
     const auto interval =
         std::chrono::microseconds(static_cast<int64_t>(run.inv.watchSeconds * 1e6));
     auto next = std::chrono::steady_clock::now();
-    int code = kExitDone;
+    bool shown = false;
+    Result r;
     for (;;) {
         next += interval;
         EncoderPositions positions;
-        Result r = session.readPositions(positions);
-        if (r.end == WaitEnd::Interrupted) {
-            code = kExitInterrupted;
-            break;
-        }
-        if (!r) {
-            if (inPlace) std::cout << '\n';
-            code = reportFailure(run, r, session.connection());
-            break;
-        }
-        if (run.out.json()) {
-            std::cout << readingJson(positions, now()).dump() << '\n';
-        } else if (inPlace) {
-            std::cout << '\r' << readingLine(positions) << "\x1b[K";
-        } else {
-            std::cout << readingLine(positions) << '\n';
-        }
-        std::cout.flush();
-        if (!std::cout) {
-            code = kExitFailed;  // nobody reads any more; nothing to tell them
-            break;
-        }
+        if (r = session.readPositions(positions); !r) break;
+        const std::string line = readingLine(positions);
+        run.out.line(readingJson(positions, nowPrecise()),
+                     inPlace ? "\r" + line + "\x1b[K" : line + "\n");
+        shown = true;
+        // Nobody reads any more: finish() tells why it ends.
+        if (!standardOutputFailure().empty()) return kExitDone;
         // A slow answer does not make the readings pile up.
         const auto current = std::chrono::steady_clock::now();
         if (next < current) next = current;
-        if (session.pause(std::chrono::duration_cast<std::chrono::milliseconds>(next - current))
-                .end == WaitEnd::Interrupted) {
-            code = kExitInterrupted;
+        if (r = session.pause(
+                std::chrono::duration_cast<std::chrono::milliseconds>(next - current));
+            !r) {
             break;
         }
     }
+    if (inPlace && shown) writeStandardOutput("\n");
     // The interrupt is how watching ends: no error document among the readings.
-    if (code == kExitInterrupted) {
-        if (inPlace) std::cout << '\n' << std::flush;
-        std::cerr << "zr8ctl: interrupted; the link is shut down\n";
-    }
-    return code;
+    if (r.end == WaitEnd::Interrupted) run.out.quietFailure();
+    return reportFailure(run, r, session);
 }
 
-int read(const Run& run) {
+int read(Run& run) {
     return withController(run, [&](ControllerSession& session) {
         return run.inv.watchSeconds > 0 ? watch(run, session) : readOnce(run, session);
     });
 }
 
-// Prints what was written, and the controller's word on it where it gives one.
-void reportWritten(const Run& run, const char* key, const Json& written, const std::string& text,
-                   const char* status = nullptr) {
-    Json document = Json::object();
-    document["written"] = Json{{key, written}};
-    if (status != nullptr) document["status"] = status;
-    run.out.document(document);
-    run.out.text("Wrote " + text + "\n" + (status != nullptr ? std::string(status) + "\n" : ""));
-}
-
-int format(const Run& run) {
-    rules::Refusal refusal;
-    if (!editedFormat(EncoderConfig{}, run.inv.changes, refusal))
-        return refuse(run, refusal.message);
-    return withController(run, [&](ControllerSession& session) {
-        const WireFormat bytes = *editedFormat(session.encoder(), run.inv.changes, refusal);
-        if (Result r = session.writeFormat(bytes); !r) {
-            return reportFailure(run, r, session.connection());
-        }
-        reportWritten(run, "format", formatJson(bytes), formatText(bytes));
-        return kExitDone;
-    });
-}
-
-int calibration(const Run& run) {
-    rules::Refusal refusal;
-    if (!editedCalibration(EncoderConfig{}, run.inv.changes, refusal)) {
-        return refuse(run, refusal.message);
-    }
-    return withController(run, [&](ControllerSession& session) {
-        const CalibrationValues values =
-            *editedCalibration(session.encoder(), run.inv.changes, refusal);
-        if (Result r =
-                session.writeCalibration(values.reverseBits, values.raOffset, values.decOffset);
-            !r) {
-            return reportFailure(run, r, session.connection());
-        }
-        reportWritten(run, "calibration", calibrationJson(values), calibrationText(values),
-                      statusText(StatusCalibrationUpdated));
-        return kExitDone;
-    });
-}
-
-int motorReverse(const Run& run) {
-    return withController(run, [&](ControllerSession& session) {
-        const MotorReverseValues values = editedMotorReverse(session.mount(), run.inv.changes);
-        if (Result r = session.writeMotorReverse(values.reverseBits, values.motorOption); !r) {
-            return reportFailure(run, r, session.connection());
-        }
-        reportWritten(run, "motorReverse", motorReverseJson(values), motorReverseText(values));
-        return kExitDone;
-    });
-}
-
-int tracking(const Run& run) {
+int tracking(Run& run) {
     return withController(run, [&](ControllerSession& session) {
         if (Result r = session.setTracking(run.inv.trackingOn); !r) {
-            return reportFailure(run, r, session.connection());
+            return reportFailure(run, r, session);
         }
         run.out.document(Json{{"tracking", run.inv.trackingOn}});
         run.out.text(std::string("Tracking ") + (run.inv.trackingOn ? "on" : "off") + "\n");
@@ -194,13 +126,13 @@ const char* directionName(uint8_t direction) {
     }
 }
 
-int move(const Run& run) {
+int move(Run& run) {
     rules::Refusal refusal;
     const std::optional<uint8_t> step = speedStep(run.inv.speedText, refusal);
     if (!step) return refuse(run, refusal.message);
     return withController(run, [&](ControllerSession& session) {
         if (Result r = session.startMove(run.inv.direction, *step); !r) {
-            return reportFailure(run, r, session.connection());
+            return reportFailure(run, r, session);
         }
         Json move = {{"direction", directionName(run.inv.direction)}, {"speed", *step}};
         const std::string what = std::string("Moving ") + directionName(run.inv.direction) +
@@ -216,9 +148,8 @@ int move(const Run& run) {
         run.out.text(what + " for " + seconds(run.inv.forSeconds) + "\n");
         const auto duration =
             std::chrono::milliseconds(static_cast<int64_t>(run.inv.forSeconds * 1000));
-        if (Result r = session.pause(duration); !r)
-            return reportFailure(run, r, session.connection());
-        if (Result r = session.stop(); !r) return reportFailure(run, r, session.connection());
+        if (Result r = session.pause(duration); !r) return reportFailure(run, r, session);
+        if (Result r = session.stop(); !r) return reportFailure(run, r, session);
         move["seconds"] = run.inv.forSeconds;
         move["stopped"] = true;
         run.out.document(Json{{"move", move}, {"status", statusText(StatusReady)}});
@@ -227,29 +158,26 @@ int move(const Run& run) {
     });
 }
 
-int stop(const Run& run) {
+int stop(Run& run) {
     return withController(run, [&](ControllerSession& session) {
-        if (Result r = session.stop(); !r) return reportFailure(run, r, session.connection());
+        if (Result r = session.stop(); !r) return reportFailure(run, r, session);
         run.out.document(Json{{"stopped", true}, {"status", statusText(StatusReady)}});
         run.out.text(std::string(statusText(StatusReady)) + "\n");
         return kExitDone;
     });
 }
 
-int store(const Run& run) {
+int store(Run& run) {
     return withController(run, [&](ControllerSession& session) {
-        if (Result r = session.store(); !r) return reportFailure(run, r, session.connection());
+        if (Result r = session.store(); !r) return reportFailure(run, r, session);
         run.out.document(Json{{"stored", true}, {"status", statusText(StatusParametersStored)}});
         run.out.text(std::string(statusText(StatusParametersStored)) + "\n");
         return kExitDone;
     });
 }
 
-}  // namespace
-
-int runCommand(const Invocation& inv) {
-    const Run run{inv, Output(inv.json)};
-    switch (inv.command) {
+int dispatch(Run& run) {
+    switch (run.inv.command) {
     case Command::Ports:
         return ports(run);
     case Command::Info:
@@ -278,6 +206,35 @@ int runCommand(const Invocation& inv) {
         return restore(run);
     }
     return kExitUsage;
+}
+
+// --trace: a file of its own, or standard error for "-", where it does not
+// mix with the results.
+std::FILE* openTrace(const std::string& path, std::string& error) {
+    if (path == "-") return stderr;
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) error = "--trace " + path + ": " + std::strerror(errno);
+    return file;
+}
+
+}  // namespace
+
+int runCommand(const Invocation& inv) {
+    Run run{inv, Output(inv.json, inv.command == Command::Read && inv.watchSeconds > 0)};
+    if (!inv.tracePath.empty()) {
+        std::string error;
+        run.trace = openTrace(inv.tracePath, error);
+        if (run.trace == nullptr) return run.out.finish(refuse(run, error));
+    }
+    int code = dispatch(run);
+    if (run.trace != nullptr && run.trace != stderr) {
+        const bool written = !std::ferror(run.trace);
+        if (std::fclose(run.trace) != 0 || !written) {
+            run.out.note("--trace " + inv.tracePath + ": cannot be written");
+            if (code == kExitDone || code == kExitDifferent) code = kExitFailed;
+        }
+    }
+    return run.out.finish(code);
 }
 
 }  // namespace zr8::cli

@@ -21,6 +21,18 @@ namespace zr8::cli {
 // Objects keep their members in the order they were made, so documents
 // read as the table runs.
 using Json = nlohmann::ordered_json;
+// What is read: members sorted by name, so that a document of many members
+// is read in n log n, not n squared.
+using JsonInput = nlohmann::json;
+
+// A JSON number that is a whole number (1 and 1.0 alike, as JSON Schema
+// takes them), as the decimal text of that number; for any other number its
+// own text, which a typed-value check then refuses.
+std::string wholeNumberText(const JsonInput& number);
+
+// A member's name as a message shows it: shortened, and with no control
+// character that could steer a terminal.
+std::string shownName(const std::string& key);
 
 struct Configuration {
     MountConfig mount;
@@ -31,22 +43,26 @@ struct Configuration {
 Json configurationJson(const Configuration& configuration);
 
 // Reads a "controller" object. Every field must be there and nothing else;
-// each number is checked against what its field holds (the dialogs' own
-// checks where a dialog takes the value), and the derived fields must follow
-// from the others. Nothing, with `error` naming the field, otherwise.
-std::optional<Configuration> readConfigurationJson(const Json& object, std::string& error);
+// each number is checked against what its field holds on the wire (the
+// dialogs' own checks where a dialog takes the value), and the derived
+// fields must follow from the others. Nothing, with `error` naming the
+// field, otherwise. Only the known paths are walked: a member that is not
+// one is refused without being looked into, however deep it goes.
+std::optional<Configuration> readConfigurationJson(const JsonInput& object, std::string& error);
+
+// The write that sets a field, or what it follows from; restore makes all
+// three.
+enum class WritePart { None, Format, Calibration, MotorReverse };
 
 struct Difference {
     std::string field;  // "ra.encoder.offset"
     Json file;
     Json controller;
-    bool writable = false;  // restore writes it, or what it follows from
+    bool writable = false;  // part is not None
+    WritePart part = WritePart::None;
 };
 
 // Field by field, in the table's order.
 std::vector<Difference> differences(const Configuration& file, const Configuration& controller);
-
-// The field names `restore` writes, in the table's order.
-std::vector<std::string> writableFields();
 
 }  // namespace zr8::cli

@@ -12,11 +12,15 @@ namespace zr8::cli {
 // line in place; otherwise each reading is a line of its own.
 bool outputIsTerminal();
 
+// A write to a closed pipe fails (and is reported) instead of ending the
+// program unannounced.
+void keepRunningWhenOutputCloses();
+
 // Turns Ctrl-C and the system's other requests to end (terminate, hang-up)
 // into calls of `onInterrupt` on a thread of its own, each time one arrives,
 // so that the program can take the link down cleanly instead of dying
-// mid-request. A write to a closed pipe then fails instead of ending the
-// program.
+// mid-request. `onInterrupt` is given the exit status a shell expects after
+// that request: 130 for Ctrl-C, 143 for terminate, 129 for hang-up.
 //
 // Make it before any other thread exists (the link, the heartbeat, the
 // simulator): threads inherit the signal mask of the thread that starts
@@ -24,7 +28,7 @@ bool outputIsTerminal();
 // is not called again, and the signals are as they were before it.
 class InterruptWatch {
 public:
-    explicit InterruptWatch(std::function<void()> onInterrupt);
+    explicit InterruptWatch(std::function<void(int exitStatus)> onInterrupt);
     ~InterruptWatch();
     InterruptWatch(const InterruptWatch&) = delete;
     InterruptWatch& operator=(const InterruptWatch&) = delete;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/cli/controller_session.h"
 
+#include <algorithm>
+
 #include "app/heart_beat.h"
 #include "app/sky_time.h"
 #include "link/comm_control.h"
@@ -31,34 +33,36 @@ struct ControllerSession::Clock final : iSkyClock {
 };
 
 ControllerSession::ControllerSession(LinkEvents& events, PortCatalogue& ports,
-                                     std::chrono::milliseconds timeout)
+                                     std::chrono::milliseconds timeout, iLineTap& tap)
     : events_(events),
       ports_(ports),
       timeout_(timeout),
       clock_(std::make_unique<Clock>()),
       heartBeat_(std::make_unique<HeartBeat>()) {
-    link_ = std::make_unique<CommControl>(events_, *clock_, initialFormat(), ports_);
+    link_ = std::make_unique<CommControl>(events_, *clock_, initialFormat(), ports_, &tap);
     heartBeat_->setListener(link_.get());
     heartBeat_->start();
 }
 
-ControllerSession::~ControllerSession() { close(); }
-
-Deadline ControllerSession::deadline() const { return std::chrono::steady_clock::now() + timeout_; }
+ControllerSession::~ControllerSession() { close(events_.interruptions()); }
 
 Result ControllerSession::await(const EventMark& from, std::initializer_list<int32_t> wanted,
-                                LinkEvents::Record record, const char* awaited,
-                                bool interruptible) {
-    const WaitResult r = events_.waitFor(from, wanted, record, deadline(), interruptible);
+                                LinkEvents::Record record, const char* awaited) {
+    const WaitResult r = events_.waitFor(
+        from, wanted, record, std::chrono::steady_clock::now() + timeout_, interruptsAllowed_);
     return {r.end, r.status, awaited};
 }
 
 Result ControllerSession::connect(uint8_t portNumber, uint32_t baudRate) {
     portNumber_ = portNumber;
     baudRate_ = baudRate;
+    readingInFlight_ = false;  // nothing comes back from an earlier opening
     const EventMark from = events_.mark();
     link_->connect(portNumber, baudRate);
+    const std::chrono::milliseconds timeout = timeout_;
+    timeout_ += kConnectPauses;
     const Result r = await(from, {}, LinkEvents::Record::Configuration, kAwaitingConnection);
+    timeout_ = timeout;
     // Kept while the port is open: a failed open leaves its reason here.
     connection_ = events_.connection();
     return r;
@@ -76,17 +80,23 @@ Result ControllerSession::reconnect() {
 }
 
 Result ControllerSession::readPositions(EncoderPositions& positions) {
-    const EventMark from = events_.mark();
-    link_->readEncoders(0);
-    const Result r = await(from, {}, LinkEvents::Record::Positions, "an encoder reading");
+    const Result r = fence();
     if (r) positions = events_.positions();
     return r;
 }
 
-Result ControllerSession::fence(bool interruptible) {
-    const EventMark from = events_.mark();
-    link_->readEncoders(0);
-    return await(from, {}, LinkEvents::Record::Positions, "an encoder reading", interruptible);
+Result ControllerSession::fence() {
+    // A reading whose wait was cut short may still come back, and the link
+    // takes it for the answer to the next one, which then proves nothing
+    // about what was sent since; the second reading after it does.
+    for (int readings = readingInFlight_ ? 2 : 1; readings > 0; --readings) {
+        const EventMark from = events_.mark();
+        link_->readEncoders(0);
+        const Result r = await(from, {}, LinkEvents::Record::Positions, "an encoder reading");
+        readingInFlight_ = !r;
+        if (!r) return r;
+    }
+    return {};
 }
 
 Result ControllerSession::writeFormat(const WireFormat& format) {
@@ -126,19 +136,16 @@ Result ControllerSession::startMove(uint8_t direction, uint8_t speedStep) {
     return fence();
 }
 
-Result ControllerSession::stopMotion(bool interruptible) {
+Result ControllerSession::stopMotion() {
     const EventMark from = events_.mark();
     link_->stopMotion(kStopBothAxes);
-    if (Result r = await(from, {StatusReady}, LinkEvents::Record::None, "the stop", interruptible);
-        !r) {
-        return r;
-    }
-    Result r = fence(interruptible);
+    if (Result r = await(from, {StatusReady}, LinkEvents::Record::None, "the stop"); !r) return r;
+    Result r = fence();
     if (r) moving_ = false;
     return r;
 }
 
-Result ControllerSession::stop() { return stopMotion(true); }
+Result ControllerSession::stop() { return stopMotion(); }
 
 Result ControllerSession::store() {
     const EventMark from = events_.mark();
@@ -148,20 +155,37 @@ Result ControllerSession::store() {
 }
 
 Result ControllerSession::pause(std::chrono::milliseconds duration) {
-    if (events_.sleepUntil(std::chrono::steady_clock::now() + duration)) return {};
-    return {WaitEnd::Interrupted, -1, ""};
+    const WaitResult r =
+        events_.waitFor(events_.mark(), {}, LinkEvents::Record::None,
+                        std::chrono::steady_clock::now() + duration, interruptsAllowed_);
+    if (r.end == WaitEnd::TimedOut) return {};
+    return {r.end, r.status, ""};
 }
 
-void ControllerSession::close() {
-    if (closed_) return;
+bool ControllerSession::stopsOnClose() const {
+    return !closed_ && moving_ && (!leaveMoving_ || events_.interrupted());
+}
+
+ExitStop ControllerSession::close(int interruptsSeen) {
+    if (closed_) return ExitStop::NotNeeded;
+    ExitStop outcome = ExitStop::NotNeeded;
+    // Neither an interrupt nor a failure leaves the mount running; only an
+    // interrupt beyond those that led here cuts this wait short.
+    if (stopsOnClose()) {
+        interruptsAllowed_ = interruptsSeen;
+        timeout_ = std::min(timeout_, kExitStopWait);
+        const Result r = stopMotion();
+        outcome = r                               ? ExitStop::Confirmed
+                  : r.end == WaitEnd::Interrupted ? ExitStop::NotWaited
+                  : r.end == WaitEnd::TimedOut    ? ExitStop::Unconfirmed
+                                                  : ExitStop::NotSent;
+    }
     closed_ = true;
-    // Neither an interrupt nor a failure leaves the mount running; this wait
-    // is not cut short by the interrupt that may have asked for it.
-    if (moving_ && (!leaveMoving_ || events_.interrupted())) stopMotion(false);
     heartBeat_->clearListener();  // no tick in progress or to come
     link_->shutdown();            // no link thread reports any more
     link_.reset();
     heartBeat_->stop();
+    return outcome;
 }
 
 }  // namespace zr8::cli

@@ -26,6 +26,7 @@ namespace zr8 {
 class CommControl;
 class HeartBeat;
 class PortCatalogue;
+class iLineTap;
 }  // namespace zr8
 
 namespace zr8::cli {
@@ -33,6 +34,24 @@ namespace zr8::cli {
 // What a connect awaits; a connection that does not come in time is what the
 // link itself reports as "Error: Cannot connect to device.".
 inline constexpr const char* kAwaitingConnection = "the connection";
+
+// The connect's own pauses (half a second after the port opens, two ticks
+// after the identify reply, a tick's lag), which come on top of the time-out
+// that bounds each wait for an answer.
+inline constexpr std::chrono::milliseconds kConnectPauses{1500};
+// How long closing waits for a stop to be confirmed: a controller that
+// answers does so at once, and one that does not must not hold the exit.
+inline constexpr std::chrono::milliseconds kExitStopWait{3000};
+
+// What became of the stop that closing sends after a move this session
+// started (when it was not left moving on purpose).
+enum class ExitStop {
+    NotNeeded,    // nothing was moving
+    Confirmed,    // the controller stopped and answered
+    Unconfirmed,  // sent, but no answer within kExitStopWait
+    NotWaited,    // the operator interrupted again while it was awaited
+    NotSent,      // the line was gone
+};
 
 // How a request ended. Failed carries the status that said why, TimedOut
 // what was awaited.
@@ -45,9 +64,11 @@ struct Result {
 
 class ControllerSession {
 public:
-    // `events` and `ports` outlive the session. `timeout` bounds each wait
-    // for the controller, the connection included.
-    ControllerSession(LinkEvents& events, PortCatalogue& ports, std::chrono::milliseconds timeout);
+    // `events`, `ports` and `tap` outlive the session. `timeout` bounds each
+    // wait for the controller's answer; the connection may take
+    // kConnectPauses longer.
+    ControllerSession(LinkEvents& events, PortCatalogue& ports, std::chrono::milliseconds timeout,
+                      iLineTap& tap);
     ~ControllerSession();
     ControllerSession(const ControllerSession&) = delete;
     ControllerSession& operator=(const ControllerSession&) = delete;
@@ -70,12 +91,17 @@ public:
     void leaveMoving() { leaveMoving_ = true; }
     Result stop();
     Result store();
-    // Waits out `duration`; Interrupted when the operator interrupts first.
+    // Waits out `duration`; Interrupted when the operator interrupts first,
+    // Failed when the line is lost meanwhile.
     Result pause(std::chrono::milliseconds duration);
 
-    // Stops a move this session started (unless left running), then takes
-    // the link down; no thread of it runs afterwards.
-    void close();
+    // Whether close() will stop a move first.
+    bool stopsOnClose() const;
+    // Stops a move this session started (unless left running and not
+    // interrupted), then takes the link down; no thread of it runs
+    // afterwards. Says how the stop went; an interrupt beyond the
+    // `interruptsSeen` first ones cuts its wait short.
+    ExitStop close(int interruptsSeen);
 
     // As reported by the last connect.
     MountConfig mount() const { return events_.mount(); }
@@ -83,20 +109,21 @@ public:
     ConnectionInfo connection() const { return connection_; }
 
 private:
-    Deadline deadline() const;
     Result await(const EventMark& from, std::initializer_list<int32_t> wanted,
-                 LinkEvents::Record record, const char* awaited, bool interruptible = true);
-    Result fence(bool interruptible = true);
-    Result stopMotion(bool interruptible);
+                 LinkEvents::Record record, const char* awaited);
+    Result fence();
+    Result stopMotion();
 
     LinkEvents& events_;
     PortCatalogue& ports_;
-    const std::chrono::milliseconds timeout_;
+    std::chrono::milliseconds timeout_;
+    int interruptsAllowed_ = 0;  // more than these end a wait
     struct Clock;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<HeartBeat> heartBeat_;
     std::unique_ptr<CommControl> link_;
     ConnectionInfo connection_;
+    bool readingInFlight_ = false;  // the last reading's wait ended without it
     uint8_t portNumber_ = 0;
     uint32_t baudRate_ = 0;
     bool moving_ = false;

@@ -33,6 +33,7 @@ struct Invocation {
     uint32_t baudRate = 9600;
     bool json = false;
     double timeoutSeconds = 15;
+    std::string tracePath;  // empty: no trace; "-": standard error
 
     // read
     double watchSeconds = 0;  // 0: read once
@@ -50,14 +51,16 @@ struct Invocation {
 
     // backup, diff, restore
     std::string file;
-    bool force = false;   // backup over an existing file
-    bool dryRun = false;  // restore
-    bool store = false;   // restore
+    bool force = false;            // backup over an existing file
+    bool dryRun = false;           // restore
+    bool store = false;            // restore
+    bool otherController = false;  // restore a backup of another controller
 };
 
 // Reads the command line. Returns the exit code to end with when the
 // program should not go on (help and version: 0, usage errors: 2, after
-// printing why), or -1 with `invocation` filled.
+// printing why, with --json also as an error document), or -1 with
+// `invocation` filled.
 int readCommandLine(int argc, char** argv, Invocation& invocation);
 
 }  // namespace zr8::cli

@@ -29,7 +29,7 @@ EventMark LinkEvents::mark() const {
 }
 
 WaitResult LinkEvents::waitFor(const EventMark& from, std::initializer_list<int32_t> wanted,
-                               Record record, Deadline deadline, bool interruptible) {
+                               Record record, Deadline deadline, int interruptsAllowed) {
     std::unique_lock lock(mutex_);
     WaitResult result;
     size_t looked = from.statuses;
@@ -45,7 +45,12 @@ WaitResult LinkEvents::waitFor(const EventMark& from, std::initializer_list<int3
                 return true;
             }
         }
-        if (interruptible && interrupted_) {
+        if (lineLost_) {
+            result.end = WaitEnd::Failed;
+            result.status = StatusConnectionLost;
+            return true;
+        }
+        if (interruptions_ > interruptsAllowed) {
             result.end = WaitEnd::Interrupted;
             return true;
         }
@@ -55,22 +60,22 @@ WaitResult LinkEvents::waitFor(const EventMark& from, std::initializer_list<int3
     return result;
 }
 
-bool LinkEvents::sleepUntil(Deadline deadline) {
-    std::unique_lock lock(mutex_);
-    return !changed_.wait_until(lock, deadline, [&] { return interrupted_; });
-}
-
-void LinkEvents::interrupt() {
+void LinkEvents::interrupt(int exitStatus) {
     {
         std::lock_guard lock(mutex_);
-        interrupted_ = true;
+        if (interruptions_++ == 0) interruptStatus_ = exitStatus;
     }
     changed_.notify_all();
 }
 
-bool LinkEvents::interrupted() const {
+int LinkEvents::interruptions() const {
     std::lock_guard lock(mutex_);
-    return interrupted_;
+    return interruptions_;
+}
+
+int LinkEvents::interruptStatus() const {
+    std::lock_guard lock(mutex_);
+    return interruptStatus_;
 }
 
 MountConfig LinkEvents::mount() const {
@@ -97,6 +102,7 @@ void LinkEvents::onStatus(int32_t statusCode) {
     {
         std::lock_guard lock(mutex_);
         statuses_.push_back(statusCode);
+        if (statusCode == StatusConnectionLost) lineLost_ = true;
     }
     changed_.notify_all();
 }

@@ -50,15 +50,17 @@ public:
     EventMark mark() const;
 
     // Until one of `wanted` (or the record) arrives after `from`, an error
-    // status does, the deadline passes or, when `interruptible`, the
-    // operator interrupts.
+    // status does (a lost line counts however long ago it was lost), the
+    // deadline passes, or the operator interrupts more often than
+    // `interruptsAllowed` times in all.
     WaitResult waitFor(const EventMark& from, std::initializer_list<int32_t> wanted, Record record,
-                       Deadline deadline, bool interruptible = true);
-    // Until the deadline, or sooner when the operator interrupts.
-    bool sleepUntil(Deadline deadline);
+                       Deadline deadline, int interruptsAllowed = 0);
 
-    void interrupt();
-    bool interrupted() const;
+    // `exitStatus`: what the program ends with for it; the first one counts.
+    void interrupt(int exitStatus);
+    bool interrupted() const { return interruptions() > 0; }
+    int interruptions() const;
+    int interruptStatus() const;  // 0 while not interrupted
 
     MountConfig mount() const;
     EncoderConfig encoder() const;
@@ -85,7 +87,9 @@ private:
     EncoderConfig encoder_;
     EncoderPositions positions_;
     ConnectionInfo connection_;
-    bool interrupted_ = false;
+    bool lineLost_ = false;
+    int interruptions_ = 0;
+    int interruptStatus_ = 0;
 };
 
 // The statuses that say something went wrong (the "Error: ..." texts and

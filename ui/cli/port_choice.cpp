@@ -45,20 +45,43 @@ uint8_t choosePort(PortCatalogue& ports, const std::string& text, std::string& e
     return 0;
 }
 
+namespace {
+
+// The members a port has wherever zr8ctl names one.
+Json portJson(const std::string& name, bool simulator, const std::string& device,
+              const std::string& description) {
+    Json port = Json::object();
+    port["port"] = name;
+    port["kind"] = simulator ? "simulator" : "serial";
+    port["device"] = device.empty() ? Json() : Json(device);
+    port["description"] = description;
+    return port;
+}
+
+}  // namespace
+
 Json portsJson(const std::vector<PortEntry>& entries) {
     Json list = Json::array();
     for (const PortEntry& entry : entries) {
-        Json port = Json::object();
-        port["port"] = portName(entry);
-        port["kind"] = entry.kind == PortKind::Provided ? "simulator" : "serial";
-        port["device"] = entry.devicePath.empty() ? Json() : Json(entry.devicePath);
-        port["description"] = entry.description;
+        Json port = portJson(portName(entry), entry.kind == PortKind::Provided, entry.devicePath,
+                             entry.description);
         port["label"] = entry.label();
         list.push_back(std::move(port));
     }
     Json document = Json::object();
     document["ports"] = std::move(list);
     return document;
+}
+
+Json connectionJson(const ConnectionInfo& c) {
+    // The built-in simulator's device is a pseudo-terminal of the moment,
+    // which means nothing to whoever reads this; `ports` lists it without.
+    const bool builtIn = c.simulated && std::string(c.device) == sim::kBuiltInSimulatorName;
+    Json port = builtIn ? portJson(kSimulatorPortName, true, "", c.device)
+                        : portJson(c.device, c.simulated, c.device, c.description);
+    port["simulated"] = c.simulated;
+    port["baud"] = c.baudRate;
+    return port;
 }
 
 }  // namespace zr8::cli

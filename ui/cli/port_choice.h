@@ -28,4 +28,8 @@ uint8_t choosePort(PortCatalogue& ports, const std::string& text, std::string& e
 //             "description": ..., "label": ...}]}
 Json portsJson(const std::vector<PortEntry>& entries);
 
+// The open port as `ports` lists it, with "simulated" and "baud":
+// {"port": ..., "kind": ..., "device": ..., "description": ..., "simulated": ..., "baud": ...}
+Json connectionJson(const ConnectionInfo& connection);
+
 }  // namespace zr8::cli

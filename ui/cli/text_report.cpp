@@ -43,15 +43,6 @@ std::string flagsText(uint8_t flags) {
 
 }  // namespace
 
-Json connectionJson(const ConnectionInfo& c) {
-    Json port = Json::object();
-    port["device"] = c.device;
-    port["description"] = c.description;
-    port["simulated"] = c.simulated;
-    port["baud"] = c.baudRate;
-    return port;
-}
-
 Json readingJson(const EncoderPositions& p, const std::string& time) {
     Json reading = Json::object();
     reading["time"] = time;
@@ -173,11 +164,11 @@ std::string motorReverseText(const MotorReverseValues& m) {
            yesNo(m.reverseBits & kReverseDec) + "; motor option " + std::to_string(m.motorOption);
 }
 
-std::string differencesText(const std::vector<Difference>& differences) {
+std::string differencesText(const std::vector<Difference>& differences, const char* expected) {
     std::string text;
     for (const Difference& d : differences) {
-        text += d.field + ": file " + d.file.dump() + ", controller " + d.controller.dump() +
-                (d.writable ? "" : " (restore cannot write it)") + "\n";
+        text += d.field + ": " + expected + " " + d.file.dump() + ", controller " +
+                d.controller.dump() + (d.writable ? "" : " (restore cannot write it)") + "\n";
     }
     return text;
 }

@@ -15,9 +15,6 @@
 
 namespace zr8::cli {
 
-// {"device": ..., "description": ..., "simulated": ..., "baud": ...}
-Json connectionJson(const ConnectionInfo& connection);
-
 // {"time": ..., "ra": {"raw": ..., "arcsec": ..., "dms": ...}, "dec": {...}}
 Json readingJson(const EncoderPositions& positions, const std::string& time);
 
@@ -42,7 +39,9 @@ std::string formatText(const WireFormat& format);
 std::string calibrationText(const CalibrationValues& calibration);
 std::string motorReverseText(const MotorReverseValues& motorReverse);
 
-// One line per difference, "field: file X, controller Y".
-std::string differencesText(const std::vector<Difference>& differences);
+// One line per difference, "field: file X, controller Y"; `expected` names
+// where the first value comes from.
+std::string differencesText(const std::vector<Difference>& differences,
+                            const char* expected = "file");
 
 }  // namespace zr8::cli

@@ -20,8 +20,14 @@ constexpr int kQuitSignal = SIGUSR1;
 
 bool outputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
+void keepRunningWhenOutputCloses() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &ignore, nullptr);
+}
+
 struct InterruptWatch::Impl {
-    std::function<void()> onInterrupt;
+    std::function<void(int)> onInterrupt;
     sigset_t signals{};
     sigset_t previousMask{};
     struct sigaction previousPipe {};
@@ -36,12 +42,12 @@ struct InterruptWatch::Impl {
                 if (quitting.load()) return;
                 continue;
             }
-            onInterrupt();
+            onInterrupt(128 + signal);
         }
     }
 };
 
-InterruptWatch::InterruptWatch(std::function<void()> onInterrupt)
+InterruptWatch::InterruptWatch(std::function<void(int)> onInterrupt)
     : impl_(std::make_unique<Impl>()) {
     impl_->onInterrupt = std::move(onInterrupt);
     sigemptyset(&impl_->signals);
