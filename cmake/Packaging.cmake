@@ -11,7 +11,7 @@ endforeach()
 # libindi: zr8-indi, with the entry that lists it under "Telescopes".
 if(TARGET indi_zr8_telescope)
   install(TARGETS indi_zr8_telescope RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT indi)
-  install(FILES ui/indi/indi_zr8.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/indi COMPONENT indi)
+  install(FILES ${PROJECT_BINARY_DIR}/ui/indi/indi_zr8.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/indi COMPONENT indi)
 endif()
 if(TARGET zr8-setup)
   install(FILES resources/zr8-setup.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications

@@ -30,7 +30,7 @@ bool isError(const char* text) { return std::strncmp(text, "Error", 5) == 0; }
 }  // namespace
 
 Zr8Telescope::Zr8Telescope() {
-    setVersion(1, 0);
+    setVersion(ZR8_VERSION_MAJOR, ZR8_VERSION_MINOR);
     // The port is opened by the link itself: exclusively, with its reasons.
     setTelescopeConnection(CONNECTION_NONE);
     SetTelescopeCapability(kCapabilities, mount::kSlewRateCount);
