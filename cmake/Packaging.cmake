@@ -21,6 +21,50 @@ endif()
 # Under the package's name, where the packaging tools look for it.
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-setup)
 
+# The releases, newest first, from CHANGELOG.md's "## [X.Y.Z] - YYYY-MM-DD"
+# headings. The project version above is the one place a version is set:
+# the newest release in the changelog must be it.
+file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG.md zr8_release_headings
+     REGEX "^## \\[[0-9]+\\.[0-9]+\\.[0-9]+\\] - [0-9]+-[0-9]+-[0-9]+$")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
+set(zr8_releases "")
+set(zr8_newest_release "")
+foreach(heading ${zr8_release_headings})
+  string(REGEX REPLACE "^## \\[([0-9.]+)\\] - ([0-9-]+)$" "\\1;\\2" release "${heading}")
+  list(GET release 0 version)
+  list(GET release 1 date)
+  if(NOT zr8_newest_release)
+    set(zr8_newest_release ${version})
+  endif()
+  string(APPEND zr8_releases "    <release version=\"${version}\" date=\"${date}\"/>\n")
+endforeach()
+if(NOT zr8_newest_release VERSION_EQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "CHANGELOG.md's newest release is '${zr8_newest_release}', the project's "
+          "version ${PROJECT_VERSION}: give the version its section (see the README's Changelog)")
+endif()
+
+# AppStream metadata, for software centres; its releases from the changelog.
+file(READ ${PROJECT_SOURCE_DIR}/resources/zr8-setup.metainfo.xml zr8_metainfo)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             ${PROJECT_SOURCE_DIR}/resources/zr8-setup.metainfo.xml)
+string(REGEX REPLACE "  <!-- @RELEASES@[^\n]*-->\n" "  <releases>\n${zr8_releases}  </releases>\n"
+       zr8_metainfo "${zr8_metainfo}")
+file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/zr8-setup.metainfo.xml CONTENT "${zr8_metainfo}")
+if(TARGET zr8-setup)
+  install(FILES ${PROJECT_BINARY_DIR}/zr8-setup.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
+          RENAME example.velmora.zr8setup.metainfo.xml)
+endif()
+
+# The licence and the changelog, as every Debian package carries them.
+set(ZR8_CHANGELOG_GZ ${PROJECT_BINARY_DIR}/changelog.gz)
+add_custom_command(OUTPUT ${ZR8_CHANGELOG_GZ}
+  COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/CHANGELOG.md > ${ZR8_CHANGELOG_GZ}
+  DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+  VERBATIM)
+add_custom_target(zr8_changelog ALL DEPENDS ${ZR8_CHANGELOG_GZ})
+install(FILES resources/debian/copyright ${ZR8_CHANGELOG_GZ}
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-setup)
+
 set(CPACK_PACKAGE_NAME zr8-setup)
 set(CPACK_PACKAGE_VENDOR "zr8-setup developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Setup tool for the ZR8 telescope-mount controller and its encoders")

@@ -135,7 +135,8 @@ int main(int argc, char* argv[]) {
         a += 2;
     }
     if (argc - a != 3) {
-        std::fprintf(stderr, "usage: %s [--runs N] PREFIX ZR8-SETUP.EXE EMPTY-DIALOG.EXE\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--runs N] PREFIX ZR8-SETUP.EXE EMPTY-DIALOG.EXE\n",
+                     argv[0]);
         return 2;
     }
     for (int k = 0; k < 2; ++k) commands[k] = {ZR8_WINE_RUN, argv[a], argv[a + 1 + k]};

@@ -1,7 +1,8 @@
 ; SPDX-License-Identifier: GPL-3.0-or-later
 ; The Windows installer, built with NSIS (makensis) by the build:
 ;   makensis -DVERSION=1.1.0 -DPROGRAM=zr8-setup.exe -DREADME=README.txt
-;            -DICON=zr8-setup.ico -DOUTFILE=Setup.exe zr8-setup.nsi
+;            -DLICENSE=LICENSE.txt -DICON=zr8-setup.ico -DOUTFILE=Setup.exe
+;            zr8-setup.nsi
 ; A 64-bit installer: NSIS's default 32-bit one would put a 64-bit program
 ; among the 32-bit ones. "/S" installs and "Uninstall.exe /S" removes
 ; without asking.
@@ -27,8 +28,12 @@ VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "FileDescription" "${PRODUCT} installer"
 VIAddVersionKey "CompanyName" "zr8-setup developers"
-VIAddVersionKey "LegalCopyright" "Free software by the zr8-setup developers"
+VIAddVersionKey "LegalCopyright" "Copyright 2026 the zr8-setup developers; GPL-3.0-or-later"
 
+; The licence is shown for reading; free software needs no acceptance.
+LicenseText "${PRODUCT} is free software under the GNU General Public License, version 3 or later:" "Next >"
+LicenseData "${LICENSE}"
+Page license
 Page directory
 Page instfiles
 UninstPage uninstConfirm
@@ -40,6 +45,7 @@ Section "Install"
   SetOutPath "$INSTDIR"
   File "/oname=zr8-setup.exe" "${PROGRAM}"
   File "/oname=README.txt" "${README}"
+  File "/oname=LICENSE.txt" "${LICENSE}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\zr8-setup.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -59,6 +65,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   Delete "$INSTDIR\zr8-setup.exe"
   Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
