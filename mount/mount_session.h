@@ -52,8 +52,8 @@ struct MountState {
     AxisReading axes;
     long double axesSiderealTime = 0;  // when the axes were read
     int32_t pierState = 0;
-    bool slewing = false;  // from a goto until "Ready" or a failure
-    bool tracking = false; // as last switched: the controller does not say
+    bool slewing = false;   // from a goto until "Ready" or a failure
+    bool tracking = false;  // as last switched: the controller does not say
     bool haveTarget = false;
     SkyPosition target;
     int32_t lastStatus = -1;

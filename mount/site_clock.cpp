@@ -13,10 +13,10 @@ long double siderealTimeAt(system_clock::time_point utc, double longitudeDegrees
     const auto day = floor<days>(utc);
     const year_month_day date{day};
     const double dayFraction = duration<double, std::ratio<86400>>(utc - day).count();
-    const long double jd =
-        julianDate(static_cast<int32_t>(int(date.year())), static_cast<int32_t>(unsigned(date.month())),
-                   static_cast<int32_t>(unsigned(date.day())), 0, 0, 0) +
-        dayFraction;
+    const long double jd = julianDate(static_cast<int32_t>(int(date.year())),
+                                      static_cast<int32_t>(unsigned(date.month())),
+                                      static_cast<int32_t>(unsigned(date.day())), 0, 0, 0) +
+                           dayFraction;
     return static_cast<long double>(greenwichSiderealTime(static_cast<double>(jd))) +
            static_cast<long double>(longitudeDegrees) / 15.0L;
 }

@@ -13,8 +13,7 @@ AxisScale axisScaleOf(const MountConfig& mount) {
 AxisTargets skyToAxes(const SkyPosition& sky, bool westSide, long double lst,
                       const AxisScale& scale) {
     const double d = meridianOffsetHours(sky.raHours, lst);
-    return targetsForSide(westSide, d, sky.decDegrees, scale.raStepsPerHour,
-                          scale.decStepsPerHour);
+    return targetsForSide(westSide, d, sky.decDegrees, scale.raStepsPerHour, scale.decStepsPerHour);
 }
 
 double normalizedHours(long double hours) {
@@ -28,8 +27,7 @@ SkyPosition axesToSky(int32_t raSteps, int32_t decSteps, bool westSide, long dou
                       const AxisScale& scale) {
     const double ra = scale.raStepsPerHour > 0 ? raSteps / scale.raStepsPerHour : 0.0;
     // Degrees from the pole along the Dec axis, the side's sign taken out.
-    double fromPole =
-        scale.decStepsPerHour > 0 ? decSteps * 15.0 / scale.decStepsPerHour : 0.0;
+    double fromPole = scale.decStepsPerHour > 0 ? decSteps * 15.0 / scale.decStepsPerHour : 0.0;
     if (westSide) fromPole = -fromPole;
     fromPole = std::remainder(fromPole, 360.0);  // -180..180
     const double d = westSide ? 6.0 - ra : -ra - 6.0;

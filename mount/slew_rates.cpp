@@ -19,8 +19,8 @@ SlewRateTable slewRates(const MountConfig& mount) {
         const ManualMoveCommand move = manualMoveFor(DirectionWest, rate.speedStep, mount);
         const double base = mount.raBaseSpeed ? mount.raBaseSpeed : 200.0;
         rate.timesBase = move.speed / base;
-        const double shown = rate.timesBase < 10 ? std::round(rate.timesBase * 10) / 10
-                                                 : std::round(rate.timesBase);
+        const double shown =
+            rate.timesBase < 10 ? std::round(rate.timesBase * 10) / 10 : std::round(rate.timesBase);
         std::snprintf(rate.name, sizeof rate.name, "%gx", shown);
         // A mount whose curve is flat gives equal speeds: names stay apart.
         for (int j = 0; j < i; ++j) {

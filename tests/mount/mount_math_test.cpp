@@ -27,11 +27,11 @@ TEST(SkyAxes, TargetsAreTheLinksFormulas) {
     };
     // LST 10 h. Dec 90 is 0 on both sides; Dec -90 half a turn, signed by side.
     const Case cases[] = {
-        {false, 9, 45, -360000, 216000}, {true, 9, 45, 504000, -216000},
-        {false, 10, 90, -432000, 0},     {true, 10, 90, 432000, 0},
+        {false, 9, 45, -360000, 216000},   {true, 9, 45, 504000, -216000},
+        {false, 10, 90, -432000, 0},       {true, 10, 90, 432000, 0},
         {false, 10, -90, -432000, 864000}, {true, 10, -90, 432000, -864000},
         {true, 22, 0, -432000, -432000},  // d = 12 is not folded
-        {true, 11.5, 0, 324000, -432000}, {false, 8.5, 0, -324000, 432000},
+        {true, 11.5, 0, 324000, -432000},  {false, 8.5, 0, -324000, 432000},
     };
     for (const Case& c : cases) {
         const AxisTargets t = skyToAxes({c.ra, c.dec}, c.west, 10.0L, kScale);
@@ -79,8 +79,9 @@ TEST(SkyAxes, OutOfRangeTargetsAreNamed) {
         double ra, dec;
         const char* start;  // nullptr: accepted
     };
-    const Case cases[] = {{25, 0, "RA 25 h"}, {-0.5, 0, "RA -0.5 h"}, {0, 91, "Dec 91 degrees"},
-                          {0, -90.5, "Dec -90.5"}, {NAN, 0, "RA nan"}, {24, 90, nullptr},
+    const Case cases[] = {{25, 0, "RA 25 h"},        {-0.5, 0, "RA -0.5 h"},
+                          {0, 91, "Dec 91 degrees"}, {0, -90.5, "Dec -90.5"},
+                          {NAN, 0, "RA nan"},        {24, 90, nullptr},
                           {0, -90, nullptr}};
     for (const Case& c : cases) {
         const char* error = skyPositionError({c.ra, c.dec}, text, sizeof text);
@@ -103,8 +104,9 @@ TEST(SiteClock, SiderealTimeFromAnyLongitudeAndFractionsOfASecond) {
     EXPECT_NEAR(double(siderealTimeAt(noon, 19.5)), 18.697374558 + 1.3, 1e-8);
     EXPECT_NEAR(double(siderealTimeAt(noon, -75)), 18.697374558 - 5, 1e-8);
     // Half a second of clock is 0.50137 s of sidereal time.
-    EXPECT_NEAR(double(siderealTimeAt(noon + milliseconds(500), 0) - siderealTimeAt(noon, 0)) * 3600,
-                0.501369, 1e-4);
+    EXPECT_NEAR(
+        double(siderealTimeAt(noon + milliseconds(500), 0) - siderealTimeAt(noon, 0)) * 3600,
+        0.501369, 1e-4);
     EXPECT_DOUBLE_EQ(normalizedLongitude(350), -10);
     EXPECT_DOUBLE_EQ(normalizedLongitude(19.5), 19.5);
     EXPECT_DOUBLE_EQ(normalizedLongitude(-190), 170);
@@ -121,8 +123,8 @@ TEST(FlipPolicy, NeededFlipsAreAlwaysTakenRecommendedOnesByPolicy) {
     const struct {
         int32_t flipCase;
         uint16_t whenRecommended, stay;
-    } cases[] = {{1, with, with}, {2, with, without}, {3, with, without}, {4, with, with},
-                 {5, with, with}};
+    } cases[] = {
+        {1, with, with}, {2, with, without}, {3, with, without}, {4, with, with}, {5, with, with}};
     for (const auto& c : cases) {
         EXPECT_EQ(flipAnswer(FlipPolicy::FlipWhenRecommended, c.flipCase), c.whenRecommended);
         EXPECT_EQ(flipAnswer(FlipPolicy::StayWhenAllowed, c.flipCase), c.stay) << c.flipCase;

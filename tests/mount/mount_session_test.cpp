@@ -81,7 +81,8 @@ TEST(MountSession, SlewingFromGotoUntilReadyShowsTheTarget) {
 }
 
 TEST(MountSession, FailuresEndSlewingAndReadiness) {
-    for (const int32_t code : {StatusConnectionLost, StatusConnectionClosed, StatusNotConnectedYet}) {
+    for (const int32_t code :
+         {StatusConnectionLost, StatusConnectionClosed, StatusNotConnectedYet}) {
         Session s;
         s.configure();
         s.session.slewTo({1, 1});
@@ -102,8 +103,8 @@ TEST(MountSession, FlipQuestionsAnsweredByPolicyOnTheFrontEndsThread) {
         const std::vector<MountEvent> events = s.events();
         ASSERT_EQ(events.size(), 2u);
         EXPECT_EQ(events[0].kind, MountEventKind::FlipAnswered);
-        const std::string first = policy == FlipPolicy::StayWhenAllowed ? "meridianFlipChoice 1"
-                                                                         : "meridianFlipChoice 2";
+        const std::string first =
+            policy == FlipPolicy::StayWhenAllowed ? "meridianFlipChoice 1" : "meridianFlipChoice 2";
         EXPECT_EQ(s.link.calls, (std::vector<std::string>{first, "meridianFlipChoice 2"}));
     }
 }
