@@ -131,7 +131,7 @@ HttpReply SetupPage::submit(const Parameters& form) {
     const std::string* token = form.find("token");
     if (!token || *token != token_)
         return textReply(403, "The form is out of date: reload the setup page and save again.");
-    ServerSettings s = c_.file.current();
+    ServerSettings s = c_.effective();  // what the form showed
     auto text = [&](const char* name) -> const std::string* { return form.find(name); };
     auto numberOf = [&](const char* name, double& out) {
         const std::string* t = text(name);
