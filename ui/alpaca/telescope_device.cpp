@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 
 #include "link/manual_move.h"
 #include "link/positioning.h"
@@ -43,7 +44,7 @@ bool closesLine(int32_t code) {
 
 double separationDegrees(const SkyPosition& a, const SkyPosition& b) {
     double dRa = std::remainder((a.raHours - b.raHours) * 15.0, 360.0);
-    dRa *= std::cos(b.decDegrees * M_PI / 180.0);
+    dRa *= std::cos(b.decDegrees * std::numbers::pi / 180.0);
     const double dDec = a.decDegrees - b.decDegrees;
     return std::sqrt(dRa * dRa + dDec * dDec);
 }
