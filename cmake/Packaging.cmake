@@ -2,7 +2,7 @@
 # Installation into the usual places and a Debian package through CPack.
 include(GNUInstallDirs)
 
-foreach(program zr8-setup zr8-sim zr8ctl)
+foreach(program zr8-setup zr8-sim zr8ctl zr8-alpaca)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
@@ -17,6 +17,9 @@ if(TARGET zr8ctl)
   install(FILES ${PROJECT_BINARY_DIR}/ui/cli/zr8ctl.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES docs/zr8ctl-backup.schema.json docs/zr8ctl-output.schema.json
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-setup)
+endif()
+if(TARGET zr8-alpaca)
+  install(FILES ${PROJECT_BINARY_DIR}/ui/alpaca/zr8-alpaca.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 # Under the package's name, where the packaging tools look for it.
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-setup)
@@ -72,8 +75,9 @@ set(CPACK_PACKAGE_DESCRIPTION "zr8-setup connects to the ZR8 mount controller ov
 reads its configuration and both encoders, sets the encoder data format and calibration, \
 reverses the motors, moves the mount by hand, switches tracking and stores the settings \
 in the controller. zr8ctl does the same from a terminal or a script, and keeps backups of \
-the configuration that it can diff and restore. zr8-sim plays a ZR8 on a pseudo-terminal \
-for trying the tools without one.")
+the configuration that it can diff and restore. zr8-alpaca serves the ZR8 as an ASCOM \
+Alpaca telescope to N.I.N.A. and other Alpaca clients. zr8-sim plays a ZR8 on a \
+pseudo-terminal for trying the tools without one.")
 set(CPACK_PACKAGE_CONTACT "zr8-setup developers <zr8-setup@users.noreply.invalid>")
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -49,12 +49,13 @@ bool replaceFileAtomically(const fs::path& path, const std::string& content, std
     temporary += L".new-" + std::to_wstring(GetCurrentProcessId());
     HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return failed("cannot create", temporary, GetLastError(), error);
+    if (file == INVALID_HANDLE_VALUE)
+        return failed("cannot create", temporary, GetLastError(), error);
     DWORD written = 0;
     // The data reaches the disk before the name does.
-    const bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
-                              nullptr) &&
-                    written == content.size() && FlushFileBuffers(file);
+    const bool ok =
+        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+        written == content.size() && FlushFileBuffers(file);
     const DWORD writeError = GetLastError();
     CloseHandle(file);
     if (!ok) {

@@ -15,7 +15,8 @@ TEST(AlpacaParams, DecodesFormsAndRefusesBrokenEscapes) {
     EXPECT_EQ(list[0].value, "a b c");
     EXPECT_EQ(list[2].name, "Empty");
     EXPECT_EQ(list[2].value, "");
-    for (const char* broken : {"a=%4", "a=%zz", "%=1"}) EXPECT_FALSE(parseForm(broken, list)) << broken;
+    for (const char* broken : {"a=%4", "a=%zz", "%=1"})
+        EXPECT_FALSE(parseForm(broken, list)) << broken;
 }
 
 TEST(AlpacaParams, GetNamesMatchInAnyCasePutNamesOnlyAsSpelt) {

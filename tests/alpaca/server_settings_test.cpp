@@ -14,8 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Folder {
-    fs::path path = fs::temp_directory_path() /
-                    ("zr8-alpaca-test-" + newUniqueId());
+    fs::path path = fs::temp_directory_path() / ("zr8-alpaca-test-" + newUniqueId());
     Folder() { fs::create_directories(path); }
     ~Folder() { fs::remove_all(path); }
 };
@@ -33,7 +32,7 @@ void write(const fs::path& file, const std::string& text) {
 
 TEST(SettingsFile, ADamagedFileIsReportedKeptAsideAndNotTrusted) {
     const char* damaged[] = {
-        "{\"serialPort\": \"/dev/ttyUSB0\", ",            // cut short
+        "{\"serialPort\": \"/dev/ttyUSB0\", ",  // cut short
         "{\"serialPort\": \"/dev/ttyUSB0\", \"baudRate\": \"fast\"}",
         "{\"serialPort\": \"/dev/ttyUSB0\", \"siteLatitude\": -33.9}",  // southern
         "{\"serialPort\": \"/dev/ttyUSB0\", \"flipPolicy\": \"sometimes\"}",

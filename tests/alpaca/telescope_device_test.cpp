@@ -42,34 +42,69 @@ public:
         return true;
     }
 
-#define ZR8_FORWARD(call)                \
-    {                                    \
-        std::lock_guard guard(lock_);    \
-        inner_.call;                     \
-    }
     void onHeartBeat() override {}
-    void connect(uint8_t p, uint32_t b) override ZR8_FORWARD(connect(p, b))
-    void disconnect() override ZR8_FORWARD(disconnect())
-    void storeSettings() override ZR8_FORWARD(storeSettings())
-    void manualMove(uint8_t d, uint8_t s) override ZR8_FORWARD(manualMove(d, s))
-    void stopMotion(uint8_t s) override ZR8_FORWARD(stopMotion(s))
-    void setTracking(uint8_t on) override ZR8_FORWARD(setTracking(on))
-    void pierSideMove(uint8_t s) override ZR8_FORWARD(pierSideMove(s))
-    void gotoPosition(int32_t r, int32_t d) override ZR8_FORWARD(gotoPosition(r, d))
-    void meridianFlipChoice(uint16_t c) override ZR8_FORWARD(meridianFlipChoice(c))
-    void setMotorReverse(uint8_t b, uint8_t o) override ZR8_FORWARD(setMotorReverse(b, o))
-    void setEncoderFormat(const uint8_t (&f)[8]) override ZR8_FORWARD(setEncoderFormat(f))
-    void setEncoderCalibration(uint8_t b, int32_t r, int32_t d) override
-        ZR8_FORWARD(setEncoderCalibration(b, r, d))
-    void readEncoders(uint8_t s) override ZR8_FORWARD(readEncoders(s))
-    void readEncodersQuiet(uint8_t p) override ZR8_FORWARD(readEncodersQuiet(p))
-    void sendReserved(uint32_t a, uint32_t b) override ZR8_FORWARD(sendReserved(a, b))
-    void readAxisPositions() override ZR8_FORWARD(readAxisPositions())
-    void syncPosition(int32_t r, int32_t d) override ZR8_FORWARD(syncPosition(r, d))
-    void abortMotion() override ZR8_FORWARD(abortMotion())
-#undef ZR8_FORWARD
+    void connect(uint8_t p, uint32_t b) override {
+        locked([&](auto& l) { l.connect(p, b); });
+    }
+    void disconnect() override {
+        locked([](auto& l) { l.disconnect(); });
+    }
+    void storeSettings() override {
+        locked([](auto& l) { l.storeSettings(); });
+    }
+    void manualMove(uint8_t d, uint8_t s) override {
+        locked([&](auto& l) { l.manualMove(d, s); });
+    }
+    void stopMotion(uint8_t s) override {
+        locked([&](auto& l) { l.stopMotion(s); });
+    }
+    void setTracking(uint8_t on) override {
+        locked([&](auto& l) { l.setTracking(on); });
+    }
+    void pierSideMove(uint8_t s) override {
+        locked([&](auto& l) { l.pierSideMove(s); });
+    }
+    void gotoPosition(int32_t r, int32_t d) override {
+        locked([&](auto& l) { l.gotoPosition(r, d); });
+    }
+    void meridianFlipChoice(uint16_t c) override {
+        locked([&](auto& l) { l.meridianFlipChoice(c); });
+    }
+    void setMotorReverse(uint8_t b, uint8_t o) override {
+        locked([&](auto& l) { l.setMotorReverse(b, o); });
+    }
+    void setEncoderFormat(const uint8_t (&f)[8]) override {
+        locked([&](auto& l) { l.setEncoderFormat(f); });
+    }
+    void setEncoderCalibration(uint8_t b, int32_t r, int32_t d) override {
+        locked([&](auto& l) { l.setEncoderCalibration(b, r, d); });
+    }
+    void readEncoders(uint8_t s) override {
+        locked([&](auto& l) { l.readEncoders(s); });
+    }
+    void readEncodersQuiet(uint8_t p) override {
+        locked([&](auto& l) { l.readEncodersQuiet(p); });
+    }
+    void sendReserved(uint32_t a, uint32_t b) override {
+        locked([&](auto& l) { l.sendReserved(a, b); });
+    }
+    void readAxisPositions() override {
+        locked([](auto& l) { l.readAxisPositions(); });
+    }
+    void syncPosition(int32_t r, int32_t d) override {
+        locked([&](auto& l) { l.syncPosition(r, d); });
+    }
+    void abortMotion() override {
+        locked([](auto& l) { l.abortMotion(); });
+    }
 
 private:
+    template <typename Call>
+    void locked(Call call) {
+        std::lock_guard guard(lock_);
+        call(inner_);
+    }
+
     std::mutex lock_;
     test::RecordingLink inner_;
 };
@@ -114,9 +149,10 @@ struct Rig {
     }
     // The counters of `sky` on the east side now, as a reading.
     void read(const mount::SkyPosition& sky) {
-        const AxisTargets at = mount::skyToAxes(sky, false, clock.localSiderealTime(),
-                                                mount::axisScaleOf(zr8Mount()));
-        session.onAxisPositions({1, at.raSteps, at.decSteps, static_cast<int32_t>(PierState::East)});
+        const AxisTargets at =
+            mount::skyToAxes(sky, false, clock.localSiderealTime(), mount::axisScaleOf(zr8Mount()));
+        session.onAxisPositions(
+            {1, at.raSteps, at.decSteps, static_cast<int32_t>(PierState::East)});
         device.service();
     }
     double hoursFromMeridian(double ha) const {
@@ -163,7 +199,8 @@ TEST(TelescopeDevice, AFailureAfterTheSlewWasAcceptedIsToldOnceBySlewing) {
 TEST(TelescopeDevice, ARefusedSyncIsSentAgainAndEndsWithTheNewPosition) {
     Rig rig;
     const mount::SkyPosition sky{rig.hoursFromMeridian(1), 45};
-    std::future<Outcome> synced = std::async(std::launch::async, [&] { return rig.device.syncTo(sky); });
+    std::future<Outcome> synced =
+        std::async(std::launch::async, [&] { return rig.device.syncTo(sky); });
     ASSERT_TRUE(rig.link.await("syncPosition", 1));
     rig.report(StatusCommunicationError);  // a position read was under way
     ASSERT_TRUE(rig.link.await("syncPosition", 2));
@@ -208,9 +245,12 @@ TEST(TelescopeDevice, DestinationSideOfPierIsTheFlipDecisionUnderThePolicy) {
     };
     using P = mount::FlipPolicy;
     const Case cases[] = {
-        {PierState::East, P::FlipWhenRecommended, 2, 0},  {PierState::East, P::FlipWhenRecommended, -2, 1},
-        {PierState::East, P::StayWhenAllowed, -1.5, 0},   {PierState::East, P::StayWhenAllowed, -3, 1},
-        {PierState::West, P::FlipWhenRecommended, 1.5, 0}, {PierState::West, P::StayWhenAllowed, 1.5, 1},
+        {PierState::East, P::FlipWhenRecommended, 2, 0},
+        {PierState::East, P::FlipWhenRecommended, -2, 1},
+        {PierState::East, P::StayWhenAllowed, -1.5, 0},
+        {PierState::East, P::StayWhenAllowed, -3, 1},
+        {PierState::West, P::FlipWhenRecommended, 1.5, 0},
+        {PierState::West, P::StayWhenAllowed, 1.5, 1},
         {PierState::West, P::StayWhenAllowed, -3, 1},
     };
     for (const Case& c : cases) {

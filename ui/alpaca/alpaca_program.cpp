@@ -32,8 +32,9 @@ public:
         if (options.serialPort) effective_.serialPort = *options.serialPort;
         if (options.baudRate) effective_.baudRate = *options.baudRate;
         if (options.httpPort || options.listenAddress || options.serialPort || options.baudRate)
-            note_ = "Some values come from the command line for this run: saving the form "
-                    "makes the form's values the settings.";
+            note_ =
+                "Some values come from the command line for this run: saving the form "
+                "makes the form's values the settings.";
     }
 
     ServerSettings effective() const {
@@ -115,11 +116,11 @@ int runServer(const CommandLine& options, const std::string& version) {
     TelescopeApi api(device, mount.clock(), version,
                      [&](const Site& site) { return settings.keepSite(site); });
 
-    const std::string url = "http://" +
-                            (start.listenAddress.find(':') != std::string::npos
-                                 ? "[" + start.listenAddress + "]"
-                                 : start.listenAddress) +
-                            ":";
+    const std::string url =
+        "http://" +
+        (start.listenAddress.find(':') != std::string::npos ? "[" + start.listenAddress + "]"
+                                                            : start.listenAddress) +
+        ":";
     SetupPage setup({file, device, ports, [&] { return settings.effective(); },
                      [&](const ServerSettings& s) {
                          settings.saved(s);

@@ -11,9 +11,9 @@ HttpReply envelope(const nlohmann::json* value, const Outcome& outcome, uint32_t
     body["ServerTransactionID"] = serverTransaction;
     body["ErrorNumber"] = outcome.error;
     // Never empty when there is an error, always empty when there is none.
-    body["ErrorMessage"] = outcome.ok()                ? std::string()
-                           : outcome.message.empty()   ? std::string("Error")
-                                                       : outcome.message;
+    body["ErrorMessage"] = outcome.ok()              ? std::string()
+                           : outcome.message.empty() ? std::string("Error")
+                                                     : outcome.message;
     HttpReply reply;
     // Invalid UTF-8 from a client's echoed text must not stop the reply.
     reply.body = body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);

@@ -67,8 +67,10 @@ bool AlpacaRouter::waits(const HttpRequest& request) const {
 HttpReply AlpacaRouter::handle(const HttpRequest& request) {
     const uint32_t serverTx = ++serverTransaction_;
     if (!hostAllowed(request.host)) {
-        return textReply(403, "This server answers to this computer's name or its IP address "
-                              "only, not to \"" + request.host + "\".");
+        return textReply(403,
+                         "This server answers to this computer's name or its IP address "
+                         "only, not to \"" +
+                             request.host + "\".");
     }
     const size_t question = request.target.find('?');
     const std::string path = request.target.substr(0, question);
@@ -83,12 +85,13 @@ HttpReply AlpacaRouter::handle(const HttpRequest& request) {
         const TelescopeApi::Lookup found = api_.find(member, verb);
         if (found == TelescopeApi::Lookup::NoSuchMember) {
             // The other verb may know it.
-            if (api_.find(member, put ? Verb::Get : Verb::Put) == TelescopeApi::Lookup::NoSuchMember)
+            if (api_.find(member, put ? Verb::Get : Verb::Put) ==
+                TelescopeApi::Lookup::NoSuchMember)
                 return textReply(400, "No telescope member \"" + member + "\".");
         }
         if ((!get && !put) || found != TelescopeApi::Lookup::Found)
-            return methodNotAllowed(api_.find(member, Verb::Get) == TelescopeApi::Lookup::Found ? "GET"
-                                                                                               : "PUT");
+            return methodNotAllowed(
+                api_.find(member, Verb::Get) == TelescopeApi::Lookup::Found ? "GET" : "PUT");
         if (!parseForm(get ? query : request.body, list))
             return textReply(400, "The parameters cannot be read (a broken % escape).");
         // GET parameter names match in any case, PUT ones only as the API

@@ -5,7 +5,8 @@
 
 namespace zr8::alpaca {
 
-std::optional<int> parseCommandLine(int argc, char** argv, const std::string& version, CommandLine& out) {
+std::optional<int> parseCommandLine(int argc, char** argv, const std::string& version,
+                                    CommandLine& out) {
     CLI::App app{
         "zr8-alpaca: the ZR8 as an ASCOM Alpaca telescope (device 0), for N.I.N.A., the ASCOM "
         "Platform and other Alpaca clients. Setup page: http://127.0.0.1:11111/setup",
@@ -21,10 +22,10 @@ std::optional<int> parseCommandLine(int argc, char** argv, const std::string& ve
                                         "IP address to listen on [127.0.0.1]. 0.0.0.0 (or ::) "
                                         "opens the API, which has no password, to the network, "
                                         "and answers discovery");
-    auto* serialOption = app.add_option("--serial-port", serial,
-                                        "the ZR8's serial port, e.g. /dev/ttyUSB0 or COM3");
-    auto* baudOption = app.add_option("--baud", baud, "9600 or 115200")
-                           ->check(CLI::IsMember({9600, 115200}));
+    auto* serialOption =
+        app.add_option("--serial-port", serial, "the ZR8's serial port, e.g. /dev/ttyUSB0 or COM3");
+    auto* baudOption =
+        app.add_option("--baud", baud, "9600 or 115200")->check(CLI::IsMember({9600, 115200}));
     app.add_option("--settings", settings, "settings file [the per-user one]");
     try {
         app.parse(argc, argv);

@@ -19,6 +19,7 @@ struct CommandLine {
 
 // Nothing to run; otherwise the exit status, after the help, the version or
 // the error has been printed.
-std::optional<int> parseCommandLine(int argc, char** argv, const std::string& version, CommandLine& out);
+std::optional<int> parseCommandLine(int argc, char** argv, const std::string& version,
+                                    CommandLine& out);
 
 }  // namespace zr8::alpaca

@@ -37,16 +37,17 @@ public:
     udp::socket& socket() { return socket_; }
 
     void receive() {
-        socket_.async_receive_from(net::buffer(in_), from_,
-                                   [this](boost::system::error_code ec, size_t n) {
-                                       if (ec == net::error::operation_aborted) return;
-                                       if (!ec && std::string_view(in_.data(), n) == kQuestion) {
-                                           boost::system::error_code ignored;
-                                           socket_.send_to(net::buffer(answer_), from_, 0,
-                                                           ignored);
-                                       }
-                                       receive();
-                                   });
+        socket_.async_receive_from(
+            net::buffer(in_), from_, [this](boost::system::error_code ec, size_t n) {
+                if (ec == net::error::operation_aborted) return;
+                // Later versions of the question
+                // begin with this one's words.
+                if (!ec && std::string_view(in_.data(), n).starts_with(kQuestion)) {
+                    boost::system::error_code ignored;
+                    socket_.send_to(net::buffer(answer_), from_, 0, ignored);
+                }
+                receive();
+            });
     }
 
 private:

@@ -26,9 +26,7 @@ public:
     void connect(uint8_t port, uint32_t baud) override { link_.connect(port, baud); }
     void disconnect() override { link_.disconnect(); }
     void storeSettings() override { link_.storeSettings(); }
-    void manualMove(uint8_t direction, uint8_t step) override {
-        link_.manualMove(direction, step);
-    }
+    void manualMove(uint8_t direction, uint8_t step) override { link_.manualMove(direction, step); }
     void stopMotion(uint8_t selector) override { link_.stopMotion(selector); }
     void setTracking(uint8_t on) override { link_.setTracking(on); }
     void pierSideMove(uint8_t selector) override { link_.pierSideMove(selector); }

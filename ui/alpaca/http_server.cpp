@@ -79,8 +79,10 @@ public:
 private:
     void setWaiting(bool waiting) {
         std::lock_guard guard(idleLock_);
-        if (waiting) idleSince_ = Clock::now();
-        else idleSince_.reset();
+        if (waiting)
+            idleSince_ = Clock::now();
+        else
+            idleSince_.reset();
     }
 
     void read() {
@@ -94,7 +96,8 @@ private:
     }
 
     void onRead(beast::error_code ec, std::size_t) {
-        if (ec == http::error::body_limit) return answer(textReply(413, "The body is too large."), false);
+        if (ec == http::error::body_limit)
+            return answer(textReply(413, "The body is too large."), false);
         if (ec == http::error::header_limit)
             return answer(textReply(431, "The headers are too large."), false);
         if (ec == http::error::end_of_stream || ec == beast::error::timeout ||
@@ -236,7 +239,8 @@ bool HttpServer::listen(const std::string& address, uint16_t port, std::string& 
     if (!ec) a.bind(endpoint, ec);
     if (!ec) a.listen(net::socket_base::max_listen_connections, ec);
     if (ec) {
-        error = "cannot listen on " + address + " port " + std::to_string(port) + ": " + ec.message();
+        error =
+            "cannot listen on " + address + " port " + std::to_string(port) + ": " + ec.message();
         beast::error_code ignored;
         a.close(ignored);
         return false;

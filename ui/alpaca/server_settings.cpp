@@ -46,14 +46,10 @@ std::string settingsProblem(const ServerSettings& s) {
 
 std::string settingsToJson(const ServerSettings& s) {
     const json doc = {
-        {"serialPort", s.serialPort},
-        {"baudRate", s.baudRate},
-        {"siteLatitude", s.latitude},
-        {"siteLongitude", s.longitude},
-        {"siteElevation", s.elevation},
-        {"flipPolicy", mount::flipPolicyName(s.flipPolicy)},
-        {"listenAddress", s.listenAddress},
-        {"httpPort", s.httpPort},
+        {"serialPort", s.serialPort},       {"baudRate", s.baudRate},
+        {"siteLatitude", s.latitude},       {"siteLongitude", s.longitude},
+        {"siteElevation", s.elevation},     {"flipPolicy", mount::flipPolicyName(s.flipPolicy)},
+        {"listenAddress", s.listenAddress}, {"httpPort", s.httpPort},
         {"uniqueId", s.uniqueId},
     };
     return doc.dump(2) + "\n";
@@ -158,7 +154,8 @@ bool SettingsFile::load() {
     }
     std::string error;
     if (write && mayWrite && !replaceFileAtomically(path_, settingsToJson(settings_), error)) {
-        report_ += (report_.empty() ? "" : " ") + std::string("The settings cannot be kept: ") + error;
+        report_ +=
+            (report_.empty() ? "" : " ") + std::string("The settings cannot be kept: ") + error;
         return false;
     }
     return true;

@@ -24,11 +24,12 @@ std::string stateText(const TelescopeView& v) {
     std::string text = v.slewing ? "Connected, slewing" : "Connected";
     text += v.tracking ? ", tracking" : ", not tracking";
     if (v.havePosition) {
-        text += "; RA " + number(v.position.raHours) + " h, Dec " +
-                number(v.position.decDegrees) + " deg";
+        text += "; RA " + number(v.position.raHours) + " h, Dec " + number(v.position.decDegrees) +
+                " deg";
     }
     const int side = pointingStateOf(v.pierState);
-    if (side >= 0) text += side == 0 ? "; pier side east (normal)" : "; pier side west (through the pole)";
+    if (side >= 0)
+        text += side == 0 ? "; pier side east (normal)" : "; pier side west (through the pole)";
     return text;
 }
 
@@ -38,12 +39,23 @@ std::string htmlEscape(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -70,8 +82,7 @@ HttpReply SetupPage::page(const std::string& notice) {
     html << "<p>State: <span id=\"state\">" << htmlEscape(stateText(v)) << "</span></p>\n"
          << "<p>Telescope 0 answers at " << htmlEscape(listeningOn_)
          << "api/v1/telescope/0/ (ASCOM Alpaca).</p>\n";
-    if (!c_.commandLineNote.empty())
-        html << "<p>" << htmlEscape(c_.commandLineNote) << "</p>\n";
+    if (!c_.commandLineNote.empty()) html << "<p>" << htmlEscape(c_.commandLineNote) << "</p>\n";
     html << "<form method=\"post\" action=\"/setup\">\n"
          << "<input type=\"hidden\" name=\"token\" value=\"" << token_ << "\">\n"
          << "<fieldset><legend>Serial line</legend>\n"
@@ -79,12 +90,14 @@ HttpReply SetupPage::page(const std::string& notice) {
          << htmlEscape(s.serialPort) << "\"></label> (takes effect at the next connect)</p>\n"
          << "<datalist id=\"ports\">";
     for (const PortEntry& entry : c_.ports.entries()) {
-        const std::string name = entry.kind == PortKind::Provided ? entry.description : entry.devicePath;
+        const std::string name =
+            entry.kind == PortKind::Provided ? entry.description : entry.devicePath;
         html << "<option value=\"" << htmlEscape(name) << "\">" << htmlEscape(entry.label())
              << "</option>";
     }
     html << "</datalist>\n<p>Known ports:</p><ul>";
-    for (const PortEntry& entry : c_.ports.entries()) html << "<li>" << htmlEscape(entry.label()) << "</li>";
+    for (const PortEntry& entry : c_.ports.entries())
+        html << "<li>" << htmlEscape(entry.label()) << "</li>";
     html << "</ul>\n<p><label>Baud rate <select name=\"baudRate\">"
          << "<option value=\"115200\"" << selected(s.baudRate == 115200) << ">115200</option>"
          << "<option value=\"9600\"" << selected(s.baudRate == 9600) << ">9600</option>"

@@ -1,93 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/alpaca/telescope_device.h"
 
-#include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <numbers>
 
-#include "link/manual_move.h"
 #include "link/positioning.h"
-#include "link/status_codes.h"
 #include "link/wire.h"
-#include "mount/slew_rates.h"
-#include "ui/rules/main_dialog_fields.h"
 
 namespace zr8::alpaca {
 
-namespace {
-
 using mount::SkyPosition;
-
-// The base speed of each axis is the sidereal rate: one turn a sidereal day.
-constexpr double kSiderealDegreesPerSecond = 360.0 / 86164.0905;
-// A sync is confirmed by a reading this close to the synced position.
-constexpr double kSyncToleranceDegrees = 1.0 / 60;
-// How often a refused sync (a reading was under way) is sent again.
-constexpr int kSyncAttempts = 5;
-// Beyond the time a slew of two half turns takes at the slowest axis's
-// top speed, with its correction pass and polls.
-constexpr double kSlewMarginSeconds = 60;
-
-bool closesLine(int32_t code) {
-    switch (code) {
-    case StatusConnectionClosed:
-    case StatusCannotOpenPort:
-    case StatusCannotConnect:
-    case StatusNotSupportedDevice:
-    case StatusConnectionLost:
-        return true;
-    default:
-        return false;
-    }
-}
-
-double separationDegrees(const SkyPosition& a, const SkyPosition& b) {
-    double dRa = std::remainder((a.raHours - b.raHours) * 15.0, 360.0);
-    dRa *= std::cos(b.decDegrees * std::numbers::pi / 180.0);
-    const double dDec = a.decDegrees - b.decDegrees;
-    return std::sqrt(dRa * dRa + dDec * dDec);
-}
-
-Clock::duration slewLimitOf(const MountConfig& mount) {
-    const uint32_t factor = std::min(mount.raSpeedFactor ? mount.raSpeedFactor : 1u,
-                                     mount.decSpeedFactor ? mount.decSpeedFactor : 1u);
-    // A full turn at top speed takes a sidereal day divided by the factor.
-    const double seconds = 2 * 86164.0905 / factor + kSlewMarginSeconds;
-    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
-
-}  // namespace
-
-std::vector<AxisRate> axisRatesOf(const MountConfig& mount, int axis) {
-    std::vector<AxisRate> rates;
-    const uint32_t base = axis == 0 ? mount.raBaseSpeed : mount.decBaseSpeed;
-    if (base == 0) return rates;
-    for (int i = 0; i < mount::kSlewRateCount; ++i) {
-        const ManualMoveCommand move =
-            manualMoveFor(axis == 0 ? DirectionWest : DirectionNorth, mount::kSlewRateSteps[i], mount);
-        const double degrees = std::abs(static_cast<double>(move.speed)) / base *
-                               kSiderealDegreesPerSecond;
-        bool seen = degrees <= 0;
-        for (const AxisRate& r : rates)
-            if (std::abs(r.degreesPerSecond - degrees) <= 1e-9 * degrees) seen = true;
-        if (!seen) rates.push_back({degrees, i});
-    }
-    return rates;
-}
-
-int pointingStateOf(int32_t pierState) {
-    switch (static_cast<PierState>(pierState)) {
-    case PierState::East:
-    case PierState::FlipToWest:
-        return 0;
-    case PierState::West:
-    case PierState::FlipToEast:
-        return 1;
-    default:
-        return -1;
-    }
-}
 
 TelescopeDevice::TelescopeDevice(mount::MountSession& session, mount::SiteClock& clock,
                                  iZR6Control& link, PortCatalogue& ports, Timing timing)
@@ -157,16 +78,16 @@ Outcome TelescopeDevice::connectAndWait() {
     changed_.wait(guard, [&] { return phase_ != LinkPhase::Connecting || shutDown_; });
     if (phase_ == LinkPhase::Connected) return {};
     if (shutDown_) return Outcome::failure(ErrorUnspecified, "The server is shutting down.");
-    return Outcome::failure(ErrorUnspecified,
-                            connectFailure_.empty() ? "The ZR8 could not be connected."
-                                                    : connectFailure_);
+    return Outcome::failure(ErrorUnspecified, connectFailure_.empty()
+                                                  ? "The ZR8 could not be connected."
+                                                  : connectFailure_);
 }
 
 void TelescopeDevice::disconnect() {
     std::lock_guard guard(lock_);
     if (phase_ == LinkPhase::Closed) return;
     // A mount left moving with nobody to stop it: stopped first.
-    if (gotoActive_ || moving_[0] || moving_[1]) session_.abort();
+    if (movingLocked()) session_.abort();
     abortMotionLocked();
     session_.disconnect();
     ++closesAsked_;
@@ -177,9 +98,8 @@ void TelescopeDevice::disconnect() {
 
 bool TelescopeDevice::awaitLineClosed(Clock::duration limit) {
     std::unique_lock guard(lock_);
-    return changed_.wait_for(guard, limit, [&] {
-        return state_.line.state != LineState::Open && !state_.ready;
-    });
+    return changed_.wait_for(guard, limit,
+                             [&] { return state_.line.state != LineState::Open && !state_.ready; });
 }
 
 mount::SkyPosition TelescopeDevice::positionLocked(bool& valid) const {
@@ -205,7 +125,7 @@ TelescopeView TelescopeDevice::view() const {
     TelescopeView v;
     v.connected = phase_ == LinkPhase::Connected;
     v.connecting = phase_ == LinkPhase::Connecting;
-    v.slewing = gotoActive_ || moving_[0] || moving_[1];
+    v.slewing = movingLocked();
     v.tracking = state_.tracking;
     v.position = positionLocked(v.havePosition);
     v.pierState = state_.pierState;
@@ -259,20 +179,18 @@ Outcome TelescopeDevice::slewTo(const SkyPosition& sky) {
     return {};
 }
 
-bool TelescopeDevice::syncConfirmedLocked() const {
-    bool valid = false;
-    const SkyPosition at = positionLocked(valid);
-    return valid && separationDegrees(at, sync_.target) <= kSyncToleranceDegrees;
+void TelescopeDevice::endSyncLocked(Outcome result) {
+    sync_.pending = false;
+    sync_.result = std::move(result);
 }
 
 Outcome TelescopeDevice::syncTo(const SkyPosition& sky) {
     std::unique_lock guard(lock_);
     if (phase_ != LinkPhase::Connected) return refusalLocked("");
-    if (gotoActive_ || moving_[0] || moving_[1])
+    if (movingLocked())
         return Outcome::failure(ErrorInvalidOperation,
                                 "The mount is moving: sync when Slewing is false.");
-    if (sync_.pending)
-        return Outcome::failure(ErrorInvalidOperation, "Another sync is under way.");
+    if (sync_.pending) return Outcome::failure(ErrorInvalidOperation, "Another sync is under way.");
     if (const char* why = session_.syncTo(sky)) return refusalLocked(why);
     sync_ = SyncWait{true, sky, 1, Clock::now() + timing_.syncLimit, {}};
     changed_.wait(guard, [&] { return !sync_.pending || shutDown_; });
@@ -320,9 +238,9 @@ Outcome TelescopeDevice::moveAxis(int axis, double degreesPerSecond) {
     const double speed = std::abs(degreesPerSecond);
     for (const AxisRate& rate : axisRatesOf(state_.mount, axis)) {
         if (std::abs(rate.degreesPerSecond - speed) > 1e-6 * rate.degreesPerSecond) continue;
-        const uint8_t direction =
-            axis == 0 ? (degreesPerSecond > 0 ? DirectionWest : DirectionEast)
-                      : (degreesPerSecond > 0 ? DirectionNorth : DirectionSouth);
+        const uint8_t direction = axis == 0
+                                      ? (degreesPerSecond > 0 ? DirectionWest : DirectionEast)
+                                      : (degreesPerSecond > 0 ? DirectionNorth : DirectionSouth);
         if (const char* why = session_.startMove(direction, rate.rateIndex))
             return refusalLocked(why);
         moving_[a] = true;
@@ -348,161 +266,6 @@ int TelescopeDevice::destinationSideOf(const SkyPosition& sky) const {
     if (decision.flipCase == FlipCaseNone) return decision.westSide ? 1 : 0;
     const uint16_t choice = mount::flipAnswer(session_.flipPolicy(), decision.flipCase);
     return applyFlipChoice(pier, choice).westSide ? 1 : 0;
-}
-
-void TelescopeDevice::service() {
-    std::lock_guard guard(lock_);
-    mount::MountEvent events[mount::MountSession::kEventCapacity];
-    // Flip questions are answered only for a slew still wanted.
-    gate_.open = gotoActive_;
-    const size_t n = session_.service(events, std::size(events), state_);
-    for (size_t i = 0; i < n; ++i) {
-        const mount::MountEvent& e = events[i];
-        switch (e.kind) {
-        case mount::MountEventKind::Status:
-            onStatusLocked(e.value);
-            break;
-        case mount::MountEventKind::Line:
-            if (state_.line.state == LineState::OpenFailed)
-                lineFailure_ = rules::openFailureText(state_.line);
-            break;
-        case mount::MountEventKind::Configuration:
-            if (phase_ == LinkPhase::Connecting) {
-                // The controller does not say whether it tracks: it is made
-                // to match what Tracking will say.
-                session_.setTracking(false);
-                awaitingPosition_ = true;
-                session_.requestPosition();
-                lastPoll_ = Clock::now();
-            }
-            break;
-        case mount::MountEventKind::Axes:
-            onAxesLocked();
-            break;
-        case mount::MountEventKind::Lost:
-            // Reports were dropped: what the session holds now decides.
-            if (gotoActive_ && gotoMoving_ && !state_.slewing) finishOrChainLocked();
-            break;
-        default:
-            break;
-        }
-    }
-    changed_.notify_all();
-}
-
-void TelescopeDevice::lineEndedLocked(const std::string& why) {
-    if (phase_ == LinkPhase::Connecting) connectFailure_ = why;
-    if (gotoActive_ || moving_[0] || moving_[1])
-        slewFailure_ = "The slew ended without reaching its target: " + why;
-    abortMotionLocked();
-    phase_ = LinkPhase::Closed;
-    awaitingPosition_ = false;
-    if (sync_.pending) {
-        sync_.pending = false;
-        sync_.result = Outcome::failure(ErrorNotConnected, why);
-    }
-}
-
-void TelescopeDevice::onStatusLocked(int32_t code) {
-    // The answer to a disconnect of ours ("closed", or "not connected" when
-    // the port was not open yet) says nothing about a newer connection.
-    if (closesAsked_ > 0 && (code == StatusConnectionClosed || code == StatusNotConnectedYet)) {
-        --closesAsked_;
-        return;
-    }
-    if (closesLine(code)) {
-        std::string why = statusText(code) ? statusText(code) : "The line closed.";
-        if (code == StatusCannotOpenPort && !lineFailure_.empty()) why += " " + lineFailure_;
-        if (phase_ != LinkPhase::Closed) lineEndedLocked(why);
-        return;
-    }
-    switch (code) {
-    case StatusPositioning:
-        if (gotoActive_) gotoMoving_ = true;
-        break;
-    case StatusReady:
-        // A "Ready" before "Positioning" belongs to an earlier stop.
-        if (gotoActive_ && gotoMoving_) finishOrChainLocked();
-        break;
-    case StatusNotConnectedYet:
-        if (gotoActive_) {
-            slewFailure_ = "The ZR8 was not ready: the slew did not start.";
-            abortMotionLocked();
-        }
-        if (sync_.pending) {
-            sync_.pending = false;
-            sync_.result = Outcome::failure(ErrorNotConnected, "The ZR8 was not ready.");
-        }
-        break;
-    case StatusCommunicationError:
-        // A sync meets a position read under way: it is sent again.
-        if (!sync_.pending) break;
-        if (sync_.attempts >= kSyncAttempts) {
-            sync_.pending = false;
-            sync_.result = Outcome::failure(ErrorUnspecified, "The ZR8 refused the sync.");
-        } else if (const char* why = session_.syncTo(sync_.target)) {
-            sync_.pending = false;
-            sync_.result = Outcome::failure(ErrorUnspecified, why);
-        } else {
-            ++sync_.attempts;
-        }
-        break;
-    default:
-        break;
-    }
-}
-
-void TelescopeDevice::finishOrChainLocked() {
-    if (chained_) {
-        const SkyPosition next = *chained_;
-        chained_.reset();
-        gotoMoving_ = false;
-        if (const char* why = session_.slewTo(next)) {
-            slewFailure_ = why;
-            abortMotionLocked();
-        }
-        return;
-    }
-    gotoActive_ = false;
-    gotoMoving_ = false;
-    targetStandsIn_ = true;
-    session_.requestPosition();
-}
-
-void TelescopeDevice::onAxesLocked() {
-    targetStandsIn_ = false;
-    if (awaitingPosition_ && phase_ == LinkPhase::Connecting) {
-        awaitingPosition_ = false;
-        phase_ = LinkPhase::Connected;
-    }
-    if (sync_.pending && syncConfirmedLocked()) {
-        sync_.pending = false;
-        sync_.result = {};
-    }
-}
-
-void TelescopeDevice::tick(Clock::time_point now) {
-    std::lock_guard guard(lock_);
-    if (phase_ == LinkPhase::Connecting && now > connectDeadline_) {
-        session_.disconnect();
-        ++closesAsked_;
-        lineEndedLocked("The ZR8 did not complete the connection in time.");
-    }
-    if (gotoActive_ && now > gotoDeadline_) {
-        session_.abort();
-        abortMotionLocked();
-        slewFailure_ = "The ZR8 did not report the end of the slew in time; it was stopped.";
-    }
-    if (sync_.pending && now > sync_.deadline) {
-        sync_.pending = false;
-        sync_.result = Outcome::failure(ErrorUnspecified, "The ZR8 did not confirm the sync.");
-    }
-    const bool reading = phase_ == LinkPhase::Connected || awaitingPosition_;
-    if (reading && !gotoActive_ && now - lastPoll_ >= timing_.pollPeriod) {
-        session_.requestPosition();
-        lastPoll_ = now;
-    }
-    changed_.notify_all();
 }
 
 void TelescopeDevice::shutdown() {

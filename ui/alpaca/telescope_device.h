@@ -9,6 +9,9 @@
 // kept for the next reader of Slewing. While MoveAxis turns an axis, that
 // counts as slewing too.
 //
+// (telescope_device.cpp holds the commands and what clients read,
+// telescope_device_reports.cpp what the link's reports and deadlines do.)
+//
 // Threads: every public operation may be called from any thread (the HTTP
 // server's); one lock guards the state, held only for short work and never
 // while waiting. service() and tick() are called by one pump thread, woken
@@ -26,23 +29,11 @@
 #include "platform/port_catalogue.h"
 #include "ui/alpaca/alpaca_reply.h"
 #include "ui/alpaca/flip_gate.h"
+#include "ui/alpaca/telescope_figures.h"
 
 namespace zr8::alpaca {
 
 using Clock = std::chrono::steady_clock;
-
-// One MoveAxis rate: degrees per second, and the session's rate index.
-struct AxisRate {
-    double degreesPerSecond = 0;
-    int rateIndex = 0;
-};
-// The rates of one axis (0 RA, 1 Dec): positive, none zero, none twice.
-std::vector<AxisRate> axisRatesOf(const MountConfig& mount, int axis);
-
-// ASCOM's pointing state for a pier state: 0 normal (east of the pier), 1
-// through the pole (west), -1 unknown. A flip counts as the side it left
-// until it ends.
-int pointingStateOf(int32_t pierState);
 
 struct TelescopeView {
     bool connected = false;
@@ -122,7 +113,8 @@ private:
     void lineEndedLocked(const std::string& why);
     void finishOrChainLocked();
     void abortMotionLocked();
-    bool syncConfirmedLocked() const;
+    void endSyncLocked(Outcome result);
+    bool movingLocked() const { return gotoActive_ || moving_[0] || moving_[1]; }
     mount::SkyPosition positionLocked(bool& valid) const;
     Outcome refusalLocked(const char* why) const;
 

@@ -28,8 +28,7 @@ void prepareStopRequest() {
 void waitForStopRequest() {
     const sigset_t set = stopSignals();
     int signal = 0;
-    while (sigwait(&set, &signal) != 0) {
-    }
+    while (sigwait(&set, &signal) != 0) {}
 }
 
 void stopRequestDone() {}
