@@ -64,7 +64,8 @@ std::chrono::steady_clock::duration slewLimitOf(const MountConfig& mount) {
                                      mount.decSpeedFactor ? mount.decSpeedFactor : 1u);
     // A full turn at top speed takes a sidereal day divided by the factor.
     const double seconds = 2 * 86164.0905 / factor + kSlewMarginSeconds;
-    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(seconds));
 }
 
 }  // namespace zr8::alpaca

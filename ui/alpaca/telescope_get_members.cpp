@@ -77,16 +77,19 @@ constexpr Member kGets[] = {
     get("cansync", Kind::Bool, constant<true>),
     get("cansyncaltaz", Kind::Bool, constant<false>),
     get("canunpark", Kind::Bool, constant<false>),
-    get("connected", Kind::Bool,
+    get(
+        "connected", Kind::Bool,
         [](TelescopeApi& api, const Args&) { return value(api.device.view().connected); },
         BeforeConnect),
-    get("connecting", Kind::Bool,
+    get(
+        "connecting", Kind::Bool,
         [](TelescopeApi& api, const Args&) { return value(api.device.view().connecting); },
         BeforeConnect),
     get("declination", Kind::Number,
         [](TelescopeApi& api, const Args&) { return position(api, false); }),
     get("declinationrate", Kind::Number, number<0>),
-    get("description", Kind::Text,
+    get(
+        "description", Kind::Text,
         [](TelescopeApi&, const Args&) {
             return value("ZR8 telescope-mount controller, German equatorial mount");
         },
@@ -100,13 +103,15 @@ constexpr Member kGets[] = {
         }),
     get("devicestate", Kind::List, deviceState),
     get("doesrefraction", Kind::Bool, notImplemented),
-    get("driverinfo", Kind::Text,
+    get(
+        "driverinfo", Kind::Text,
         [](TelescopeApi& api, const Args&) {
             return value("zr8-alpaca " + api.version +
                          ": the ZR8 controller as an ASCOM Alpaca telescope");
         },
         BeforeConnect),
-    get("driverversion", Kind::Text,
+    get(
+        "driverversion", Kind::Text,
         [](TelescopeApi& api, const Args&) {
             // major.minor, as the standard asks.
             return value(api.version.substr(0, api.version.rfind('.')));
@@ -118,8 +123,8 @@ constexpr Member kGets[] = {
     get("guideraterightascension", Kind::Number, notImplemented),
     get("interfaceversion", Kind::Integer, number<4>, BeforeConnect),
     get("ispulseguiding", Kind::Bool, notImplemented),
-    get("name", Kind::Text, [](TelescopeApi&, const Args&) { return value("ZR8"); },
-        BeforeConnect),
+    get(
+        "name", Kind::Text, [](TelescopeApi&, const Args&) { return value("ZR8"); }, BeforeConnect),
     get("rightascension", Kind::Number,
         [](TelescopeApi& api, const Args&) { return position(api, true); }),
     get("rightascensionrate", Kind::Number, number<0>),
@@ -145,8 +150,9 @@ constexpr Member kGets[] = {
             return value(api.device.view().slewing);
         }),
     get("slewsettletime", Kind::Integer, notImplemented),
-    get("supportedactions", Kind::List, [](TelescopeApi&, const Args&) { return value(json::array()); },
-        BeforeConnect),
+    get(
+        "supportedactions", Kind::List,
+        [](TelescopeApi&, const Args&) { return value(json::array()); }, BeforeConnect),
     get("targetdeclination", Kind::Number,
         [](TelescopeApi& api, const Args&) {
             const auto dec = api.device.view().targetDec;

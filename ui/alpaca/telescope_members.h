@@ -64,7 +64,9 @@ constexpr Member put(const char* name, Handler run, uint8_t flags = Plain, Arg a
 
 inline Result value(json v) { return {{}, std::move(v)}; }
 inline Result done() { return {}; }
-inline Result fail(int32_t error, std::string message) { return {Outcome::failure(error, message), {}}; }
+inline Result fail(int32_t error, std::string message) {
+    return {Outcome::failure(error, message), {}};
+}
 inline Result of(Outcome outcome) { return {std::move(outcome), {}}; }
 
 template <bool V>
@@ -109,8 +111,9 @@ constexpr bool sortedByName(const Member* begin, const Member* end) {
 }
 
 inline const Member* findIn(const Member* begin, const Member* end, std::string_view name) {
-    const Member* it = std::lower_bound(
-        begin, end, name, [](const Member& m, std::string_view n) { return std::string_view(m.name) < n; });
+    const Member* it = std::lower_bound(begin, end, name, [](const Member& m, std::string_view n) {
+        return std::string_view(m.name) < n;
+    });
     return it != end && it->name == name ? it : nullptr;
 }
 

@@ -65,7 +65,8 @@ Result setSite(TelescopeApi& api, int which, double x) {
 
 constexpr Member kPuts[] = {
     put("abortslew", [](TelescopeApi& api, const Args&) { return of(api.device.abort()); }),
-    put("action",
+    put(
+        "action",
         [](TelescopeApi&, const Args&) {
             return fail(ErrorActionNotImplemented, "The ZR8 supports no actions.");
         },
@@ -73,7 +74,8 @@ constexpr Member kPuts[] = {
     put("commandblind", notImplemented, Plain, Arg::Text, "Command", Arg::Bool, "Raw"),
     put("commandbool", notImplemented, Plain, Arg::Text, "Command", Arg::Bool, "Raw"),
     put("commandstring", notImplemented, Plain, Arg::Text, "Command", Arg::Bool, "Raw"),
-    put("connect", [](TelescopeApi& api, const Args&) { return of(api.device.connect()); },
+    put(
+        "connect", [](TelescopeApi& api, const Args&) { return of(api.device.connect()); },
         BeforeConnect),
     put(
         "connected",
@@ -84,7 +86,8 @@ constexpr Member kPuts[] = {
         },
         BeforeConnect | Waits, Arg::Bool, "Connected"),
     put("declinationrate", notImplemented, Plain, Arg::Number, "DeclinationRate"),
-    put("disconnect",
+    put(
+        "disconnect",
         [](TelescopeApi& api, const Args&) {
             api.device.disconnect();
             return done();
@@ -108,28 +111,36 @@ constexpr Member kPuts[] = {
     put("rightascensionrate", notImplemented, Plain, Arg::Number, "RightAscensionRate"),
     put("setpark", notImplemented),
     put("sideofpier", notImplemented, Plain, Arg::Integer, "SideOfPier"),
-    put("siteelevation", [](TelescopeApi& api, const Args& a) { return setSite(api, 2, a.number[0]); },
-        Waits, Arg::Number, "SiteElevation"),
-    put("sitelatitude", [](TelescopeApi& api, const Args& a) { return setSite(api, 0, a.number[0]); },
-        Waits, Arg::Number, "SiteLatitude"),
-    put("sitelongitude", [](TelescopeApi& api, const Args& a) { return setSite(api, 1, a.number[0]); },
-        Waits, Arg::Number, "SiteLongitude"),
+    put(
+        "siteelevation",
+        [](TelescopeApi& api, const Args& a) { return setSite(api, 2, a.number[0]); }, Waits,
+        Arg::Number, "SiteElevation"),
+    put(
+        "sitelatitude",
+        [](TelescopeApi& api, const Args& a) { return setSite(api, 0, a.number[0]); }, Waits,
+        Arg::Number, "SiteLatitude"),
+    put(
+        "sitelongitude",
+        [](TelescopeApi& api, const Args& a) { return setSite(api, 1, a.number[0]); }, Waits,
+        Arg::Number, "SiteLongitude"),
     put("slewsettletime", notImplemented, Plain, Arg::Integer, "SlewSettleTime"),
     put("slewtoaltaz", notImplemented, Plain, Arg::Number, "Azimuth", Arg::Number, "Altitude"),
-    put("slewtoaltazasync", notImplemented, Plain, Arg::Number, "Azimuth", Arg::Number,
-        "Altitude"),
+    put("slewtoaltazasync", notImplemented, Plain, Arg::Number, "Azimuth", Arg::Number, "Altitude"),
     put("slewtocoordinates", notImplemented, Plain, Arg::Number, "RightAscension", Arg::Number,
         "Declination"),
-    put("slewtocoordinatesasync",
+    put(
+        "slewtocoordinatesasync",
         [](TelescopeApi& api, const Args& a) { return slewTo(api, a.number[0], a.number[1]); },
         Plain, Arg::Number, "RightAscension", Arg::Number, "Declination"),
     put("slewtotarget", notImplemented),
     put("slewtotargetasync", [](TelescopeApi& api, const Args&) { return toTarget(api, false); }),
     put("synctoaltaz", notImplemented, Plain, Arg::Number, "Azimuth", Arg::Number, "Altitude"),
-    put("synctocoordinates",
+    put(
+        "synctocoordinates",
         [](TelescopeApi& api, const Args& a) { return syncTo(api, a.number[0], a.number[1]); },
         Waits, Arg::Number, "RightAscension", Arg::Number, "Declination"),
-    put("synctotarget", [](TelescopeApi& api, const Args&) { return toTarget(api, true); }, Waits),
+    put(
+        "synctotarget", [](TelescopeApi& api, const Args&) { return toTarget(api, true); }, Waits),
     put(
         "targetdeclination",
         [](TelescopeApi& api, const Args& a) {
@@ -146,15 +157,16 @@ constexpr Member kPuts[] = {
         "targetrightascension",
         [](TelescopeApi& api, const Args& a) {
             if (!raInRange(a.number[0])) {
-                return fail(ErrorInvalidValue,
-                            formatted("TargetRightAscension %.10g is outside 0 to 24 hours.",
-                                      a.number[0]));
+                return fail(
+                    ErrorInvalidValue,
+                    formatted("TargetRightAscension %.10g is outside 0 to 24 hours.", a.number[0]));
             }
             api.device.setTarget(a.number[0], std::nullopt);
             return done();
         },
         Plain, Arg::Number, "TargetRightAscension"),
-    put("tracking",
+    put(
+        "tracking",
         [](TelescopeApi& api, const Args& a) { return of(api.device.setTracking(a.flag[0])); },
         Plain, Arg::Bool, "Tracking"),
     put(
