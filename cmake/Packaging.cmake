@@ -4,25 +4,37 @@ include(GNUInstallDirs)
 
 foreach(program zr8-setup zr8-sim zr8ctl zr8-alpaca)
   if(TARGET ${program})
-    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT main)
   endif()
 endforeach()
+# The INDI driver is a package of its own, so that the tool never pulls in
+# libindi: zr8-indi, with the entry that lists it under "Telescopes".
+if(TARGET indi_zr8_telescope)
+  install(TARGETS indi_zr8_telescope RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT indi)
+  install(FILES ui/indi/indi_zr8.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/indi COMPONENT indi)
+endif()
 if(TARGET zr8-setup)
-  install(FILES resources/zr8-setup.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES resources/zr8-setup.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
+          COMPONENT main)
   install(FILES resources/zr8-setup.svg
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT main)
 endif()
 if(TARGET zr8ctl)
   # Built compressed by ui/cli.
-  install(FILES ${PROJECT_BINARY_DIR}/ui/cli/zr8ctl.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_BINARY_DIR}/ui/cli/zr8ctl.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+          COMPONENT main)
   install(FILES docs/zr8ctl-backup.schema.json docs/zr8ctl-output.schema.json
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-setup)
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-setup COMPONENT main)
 endif()
 if(TARGET zr8-alpaca)
-  install(FILES ${PROJECT_BINARY_DIR}/ui/alpaca/zr8-alpaca.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_BINARY_DIR}/ui/alpaca/zr8-alpaca.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+          COMPONENT main)
 endif()
 # Under the package's name, where the packaging tools look for it.
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-setup)
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-setup COMPONENT main)
+if(TARGET indi_zr8_telescope)
+  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-indi COMPONENT indi)
+endif()
 
 # The releases, newest first, from CHANGELOG.md's "## [X.Y.Z] - YYYY-MM-DD"
 # headings. The project version above is the one place a version is set:
@@ -55,7 +67,7 @@ string(REGEX REPLACE "  <!-- @RELEASES@[^\n]*-->\n" "  <releases>\n${zr8_release
 file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/zr8-setup.metainfo.xml CONTENT "${zr8_metainfo}")
 if(TARGET zr8-setup)
   install(FILES ${PROJECT_BINARY_DIR}/zr8-setup.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
-          RENAME example.velmora.zr8setup.metainfo.xml)
+          RENAME example.velmora.zr8setup.metainfo.xml COMPONENT main)
 endif()
 
 # The licence and the changelog, as every Debian package carries them.
@@ -66,7 +78,7 @@ add_custom_command(OUTPUT ${ZR8_CHANGELOG_GZ}
   VERBATIM)
 add_custom_target(zr8_changelog ALL DEPENDS ${ZR8_CHANGELOG_GZ})
 install(FILES resources/debian/copyright ${ZR8_CHANGELOG_GZ}
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-setup)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zr8-setup COMPONENT main)
 
 set(CPACK_PACKAGE_NAME zr8-setup)
 set(CPACK_PACKAGE_VENDOR "zr8-setup developers")
@@ -86,4 +98,27 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The debug information of RelWithDebInfo builds stays out of the package.
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+
+# One .deb per component: zr8-setup (the tool, zr8ctl, zr8-alpaca, zr8-sim) and, where
+# the driver is built, zr8-indi. Each one's Depends come from its own files.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL main)
+set(CPACK_DEBIAN_MAIN_PACKAGE_NAME zr8-setup)
+set(CPACK_DEBIAN_MAIN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_MAIN_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
+if(TARGET indi_zr8_telescope)
+  list(APPEND CPACK_COMPONENTS_ALL indi)
+  set(CPACK_DEBIAN_INDI_PACKAGE_NAME zr8-indi)
+  set(CPACK_DEBIAN_INDI_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_INDI_PACKAGE_SECTION science)
+  set(CPACK_DEBIAN_INDI_PACKAGE_RECOMMENDS "indi-bin")
+  set(CPACK_DEBIAN_INDI_DESCRIPTION "INDI driver for the ZR8 telescope-mount controller
+indi_zr8_telescope makes a mount driven by the ZR8 usable from KStars/Ekos and
+every other INDI client: goto with meridian flip, sync, abort, manual motion,
+tracking, pier side, and the controller's setup (encoder format, calibration,
+motor reverse, store) from a distance.")
+endif()
+# Each package's own first line stands as its summary; a global one would
+# come before it.
+unset(CPACK_PACKAGE_DESCRIPTION_SUMMARY)
 include(CPack)

@@ -43,6 +43,13 @@ size_t MountSession::service(MountEvent* out, size_t capacity, MountState& state
     }
     for (size_t i = 0; i < taken; ++i) {
         if (out[i].kind != MountEventKind::FlipAnswered) continue;
+        if (out[i].value == FlipCaseUnsettled) {
+            // A flip was under way: the link takes the goto not, and the flip
+            // completes to the target it already had.
+            std::lock_guard guard(lock_);
+            state_.target = previousTarget_;
+            state.target = previousTarget_;
+        }
         out[i].detail = flipAnswer(policy_, out[i].value);
         if (link_) link_->meridianFlipChoice(static_cast<uint16_t>(out[i].detail));
     }
@@ -91,6 +98,7 @@ const char* MountSession::slewTo(const SkyPosition& sky) {
     if (!readyForMotion(refusal)) return refusal;
     {
         std::lock_guard guard(lock_);
+        previousTarget_ = state_.target;
         state_.haveTarget = true;
         state_.target = {normalizedHours(sky.raHours), sky.decDegrees};
         state_.slewing = true;

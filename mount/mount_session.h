@@ -133,6 +133,7 @@ private:
 
     mutable std::mutex lock_;
     MountState state_;
+    SkyPosition previousTarget_;  // what the link still holds after a goto
     MountEvent events_[kEventCapacity];
     size_t head_ = 0;  // oldest queued
     size_t count_ = 0;

@@ -149,6 +149,13 @@ bool SetupTab::newSwitch(const char* name, ISState* states, char* names[], int n
         return true;
     }
     if (motorSP_.isNameMatch(name)) {
+        // So does the motor reverse write.
+        if (state.slewing) {
+            motorSP_.setState(IPS_ALERT);
+            motorSP_.apply("The mount is slewing: reverse a motor when it is Ready. %s",
+                           rules::kNothingSent);
+            return true;
+        }
         motorSP_.update(states, names, n);
         const uint8_t bits = (motorSP_[0].getState() == ISS_ON ? kReverseRa : 0) |
                              (motorSP_[1].getState() == ISS_ON ? kReverseDec : 0);

@@ -45,12 +45,7 @@ bool Zr8Telescope::initProperties() {
     INDI::Telescope::initProperties();
     addAuxControls();
 
-    portTP_[0].fill("PORT", "Port", "/dev/ttyUSB0");
-    portTP_.fill(getDeviceName(), "DEVICE_PORT", "Ports", CONNECTION_TAB, IP_RW, 60, IPS_IDLE);
-    baudSP_[0].fill("9600", "9600", ISS_OFF);
-    baudSP_[1].fill("115200", "115200", ISS_ON);
-    baudSP_.fill(getDeviceName(), "DEVICE_BAUD_RATE", "Baud Rate", CONNECTION_TAB, IP_RW,
-                 ISR_1OFMANY, 60, IPS_IDLE);
+    portSettings_.init(getDeviceName());
     flipSP_[0].fill("FLIP_WHEN_RECOMMENDED", "Flip when recommended", ISS_ON);
     flipSP_[1].fill("STAY_WHEN_ALLOWED", "Stay on this side when allowed", ISS_OFF);
     flipSP_.fill(getDeviceName(), "ZR8_MERIDIAN_FLIP", "Meridian flip", MAIN_CONTROL_TAB, IP_RW,
@@ -69,12 +64,10 @@ bool Zr8Telescope::initProperties() {
 
 void Zr8Telescope::ISGetProperties(const char* dev) {
     INDI::Telescope::ISGetProperties(dev);
-    defineProperty(portTP_);
-    defineProperty(baudSP_);
+    portSettings_.define(*this);
     defineProperty(flipSP_);
-    loadConfig(true, "DEVICE_PORT");
-    loadConfig(true, "DEVICE_BAUD_RATE");
-    loadConfig(true, "ZR8_MERIDIAN_FLIP");
+    for (const char* saved : {"DEVICE_PORT", "DEVICE_BAUD_RATE", "ZR8_MERIDIAN_FLIP"})
+        loadConfig(true, saved);
 }
 
 bool Zr8Telescope::updateProperties() {
@@ -91,8 +84,7 @@ bool Zr8Telescope::updateProperties() {
 
 bool Zr8Telescope::saveConfigItems(FILE* fp) {
     INDI::Telescope::saveConfigItems(fp);
-    portTP_.save(fp);
-    baudSP_.save(fp);
+    portSettings_.save(fp);
     flipSP_.save(fp);
     return true;
 }
@@ -115,22 +107,7 @@ bool Zr8Telescope::ISNewSwitch(const char* dev, const char* name, ISState* state
         }
         return true;
     }
-    if (baudSP_.isNameMatch(name)) {
-        for (int i = 0; i < n; ++i) {
-            if (!baudSP_.findWidgetByName(names[i])) {
-                baudSP_.setState(IPS_ALERT);
-                baudSP_.apply(
-                    "Baud rate %s: the ZR8 speaks 9600 or 115200 baud. Nothing has been "
-                    "sent.",
-                    names[i]);
-                return true;
-            }
-        }
-        baudSP_.update(states, names, n);
-        baudSP_.setState(IPS_OK);
-        baudSP_.apply();
-        return true;
-    }
+    if (portSettings_.newSwitch(name, states, names, n)) return true;
     if (flipSP_.isNameMatch(name)) {
         flipSP_.update(states, names, n);
         mount_->session().setFlipPolicy(flipSP_[1].getState() == ISS_ON
@@ -174,24 +151,20 @@ bool Zr8Telescope::ISNewNumber(const char* dev, const char* name, double values[
 
 bool Zr8Telescope::ISNewText(const char* dev, const char* name, char* texts[], char* names[],
                              int n) {
-    if (dev && std::strcmp(dev, getDeviceName()) == 0 && portTP_.isNameMatch(name)) {
-        portTP_.update(texts, names, n);
-        portTP_.setState(IPS_OK);
-        portTP_.apply();
+    if (dev && std::strcmp(dev, getDeviceName()) == 0 &&
+        portSettings_.newText(name, texts, names, n))
         return true;
-    }
     return INDI::Telescope::ISNewText(dev, name, texts, names, n);
 }
 
 void Zr8Telescope::startConnect() {
     const uint8_t number =
-        isSimulation() ? simulatorNumber_ : ports_.addDevicePath(portTP_[0].getText());
+        isSimulation() ? simulatorNumber_ : ports_.addDevicePath(portSettings_.port());
     if (number == 0) {
         setConnected(false, IPS_ALERT, "No port to open: set DEVICE_PORT. Nothing has been sent.");
         return;
     }
-    const uint32_t baud = baudSP_[0].getState() == ISS_ON ? 9600 : 115200;
-    if (const char* why = mount_->session().connect(number, baud)) {
+    if (const char* why = mount_->session().connect(number, portSettings_.baudRate())) {
         setConnected(false, IPS_ALERT, why);
         return;
     }
@@ -384,12 +357,11 @@ bool Zr8Telescope::Abort() {
     return true;
 }
 
-bool Zr8Telescope::MoveNS(INDI_DIR_NS dir, TelescopeMotionCommand command) {
+bool Zr8Telescope::move(uint8_t direction, TelescopeMotionCommand command) {
     if (command == MOTION_STOP) {
-        mount_->session().stopMove(DirectionNorth);  // stops the Dec axis
+        mount_->session().stopMove(direction);  // stops the direction's axis
         return true;
     }
-    const uint8_t direction = dir == DIRECTION_NORTH ? DirectionNorth : DirectionSouth;
     if (const char* why = mount_->session().startMove(direction, slewRate_)) {
         LOG_ERROR(why);
         return false;
@@ -398,18 +370,12 @@ bool Zr8Telescope::MoveNS(INDI_DIR_NS dir, TelescopeMotionCommand command) {
     return true;
 }
 
+bool Zr8Telescope::MoveNS(INDI_DIR_NS dir, TelescopeMotionCommand command) {
+    return move(dir == DIRECTION_NORTH ? DirectionNorth : DirectionSouth, command);
+}
+
 bool Zr8Telescope::MoveWE(INDI_DIR_WE dir, TelescopeMotionCommand command) {
-    if (command == MOTION_STOP) {
-        mount_->session().stopMove(DirectionWest);  // stops the RA axis
-        return true;
-    }
-    const uint8_t direction = dir == DIRECTION_WEST ? DirectionWest : DirectionEast;
-    if (const char* why = mount_->session().startMove(direction, slewRate_)) {
-        LOG_ERROR(why);
-        return false;
-    }
-    slewFollowed_ = false;
-    return true;
+    return move(dir == DIRECTION_WEST ? DirectionWest : DirectionEast, command);
 }
 
 bool Zr8Telescope::SetSlewRate(int index) {

@@ -16,6 +16,7 @@
 #include "platform/port_catalogue.h"
 #include "sim/built_in_simulator.h"
 #include "ui/indi/event_pipe.h"
+#include "ui/indi/port_settings.h"
 #include "ui/indi/setup_tab.h"
 
 namespace zr8::indi {
@@ -59,6 +60,7 @@ private:
     void publishPosition(IPState state);
     void publishPierSide(int32_t pierState);
     void afterSlew();
+    bool move(uint8_t direction, TelescopeMotionCommand command);
     bool refuse(INumberVectorProperty& property, const char* why);
 
     PortCatalogue ports_{PortCatalogue::DeviceScanner{}};
@@ -69,8 +71,7 @@ private:
     SetupTab setup_;
     mount::MountState state_;
 
-    INDI::PropertyText portTP_{1};
-    INDI::PropertySwitch baudSP_{2};
+    PortSettings portSettings_;
     INDI::PropertySwitch flipSP_{2};
 
     bool connecting_ = false;
