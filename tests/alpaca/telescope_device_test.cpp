@@ -124,7 +124,7 @@ struct Rig {
     mount::MountSession session{clock, nullptr};
     LockedLink link;
     PortCatalogue ports{PortCatalogue::DeviceScanner{}};
-    TelescopeDevice device{session, clock, link, ports, {10s, 5s, 1h}};
+    TelescopeDevice device{session, clock, link, ports, {10s, 5s, 1h, 1h}};
 
     Rig() {
         device.setLine("/dev/ttyZR8", 115200);

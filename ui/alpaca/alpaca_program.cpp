@@ -138,7 +138,7 @@ int runServer(const CommandLine& options, const std::string& version) {
     }
     const std::string base = url + std::to_string(server.port()) + "/";
     setup.setListeningOn(base);
-    pump.start(device, std::chrono::milliseconds(100));
+    pump.start(device, std::chrono::milliseconds(250));
     server.start();
     std::printf("zr8-alpaca %s: listening on %s (setup page: %ssetup)\n", version.c_str(),
                 base.c_str(), base.c_str());

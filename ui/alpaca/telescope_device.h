@@ -53,7 +53,10 @@ public:
     struct Timing {
         Clock::duration connectLimit = std::chrono::seconds(15);
         Clock::duration syncLimit = std::chrono::seconds(3);
-        Clock::duration pollPeriod = std::chrono::milliseconds(500);
+        // How often the position is read: at rest, and while MoveAxis turns
+        // an axis (a slew is not read: the link answers no reads then).
+        Clock::duration pollPeriod = std::chrono::milliseconds(1000);
+        Clock::duration movingPollPeriod = std::chrono::milliseconds(250);
     };
 
     TelescopeDevice(mount::MountSession& session, mount::SiteClock& clock, iZR6Control& link,

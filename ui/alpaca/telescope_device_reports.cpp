@@ -168,7 +168,8 @@ void TelescopeDevice::tick(Clock::time_point now) {
     if (sync_.pending && now > sync_.deadline)
         endSyncLocked(Outcome::failure(ErrorUnspecified, "The ZR8 did not confirm the sync."));
     const bool reading = phase_ == LinkPhase::Connected || awaitingPosition_;
-    if (reading && !gotoActive_ && now - lastPoll_ >= timing_.pollPeriod) {
+    const Clock::duration period = movingLocked() ? timing_.movingPollPeriod : timing_.pollPeriod;
+    if (reading && !gotoActive_ && now - lastPoll_ >= period) {
         session_.requestPosition();
         lastPoll_ = now;
     }
