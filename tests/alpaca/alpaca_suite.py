@@ -501,16 +501,21 @@ def value_with_timeout(member):
 
 
 def discovery_reply(wait):
+    """Our server's answer to discovery, asked again every half second as
+    clients do (UDP may lose a question); None after `wait` seconds."""
     s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.settimeout(wait)
+    until = time.monotonic() + wait
     try:
-        s.sendto(b"alpacadiscovery1", ("127.0.0.1", 32227))
-        while True:
-            data, _ = s.recvfrom(200)
-            port = json.loads(data).get("AlpacaPort")
-            if port == SERVER.port:
-                return port
-    except (socket.timeout, ConnectionRefusedError):
+        while time.monotonic() < until:
+            s.settimeout(min(0.5, max(0.01, until - time.monotonic())))
+            try:
+                s.sendto(b"alpacadiscovery1", ("127.0.0.1", 32227))
+                while True:
+                    data, _ = s.recvfrom(200)
+                    if json.loads(data).get("AlpacaPort") == SERVER.port:
+                        return SERVER.port
+            except (socket.timeout, ConnectionRefusedError):
+                pass
         return None
     finally:
         s.close()

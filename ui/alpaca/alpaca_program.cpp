@@ -140,19 +140,23 @@ int runServer(const CommandLine& options, const std::string& version) {
     setup.setListeningOn(base);
     pump.start(device, std::chrono::milliseconds(250));
     server.start();
+    // Discovery first: once the address is printed, everything answers.
+    DiscoveryResponder discovery;
+    std::string discoveryNote;
+    if (!onlyThisComputer(start.listenAddress)) {
+        if (discovery.start(server.port(), error))
+            discoveryNote = std::string("answering Alpaca discovery on UDP 32227") +
+                            (discovery.answersIpv6() ? " (IPv4 and IPv6)" : " (IPv4)");
+        else
+            discoveryNote = error + "; clients must be given the address";
+    }
     std::printf("zr8-alpaca %s: listening on %s (setup page: %ssetup)\n", version.c_str(),
                 base.c_str(), base.c_str());
-    DiscoveryResponder discovery;
     if (!onlyThisComputer(start.listenAddress)) {
         std::printf(
             "zr8-alpaca: the API is open to the network and has no password: anyone who can "
-            "reach this computer can move the telescope.\n");
-        if (discovery.start(server.port(), error))
-            std::printf("zr8-alpaca: answering Alpaca discovery on UDP %u%s\n", kDiscoveryPort,
-                        discovery.answersIpv6() ? " (IPv4 and IPv6)" : " (IPv4)");
-        else
-            std::fprintf(stderr, "zr8-alpaca: %s; clients must be given the address\n",
-                         error.c_str());
+            "reach this computer can move the telescope.\nzr8-alpaca: %s\n",
+            discoveryNote.c_str());
     }
     std::fflush(stdout);
 

@@ -30,7 +30,8 @@ std::optional<int> parseCommandLine(int argc, char** argv, const std::string& ve
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        const int code = app.exit(e);  // --help and --version: 0
+        return code == 0 ? 0 : 2;
     }
     if (*portOption) out.httpPort = port;
     if (*listenOption) out.listenAddress = listen;
