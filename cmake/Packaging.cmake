@@ -2,7 +2,7 @@
 # Installation into the usual places and a Debian package through CPack.
 include(GNUInstallDirs)
 
-foreach(program zr8-setup zr8-sim zr8ctl)
+foreach(program zr8-setup zr8-sim zr8ctl zr8-alpaca)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT main)
   endif()
@@ -28,6 +28,10 @@ if(TARGET zr8ctl)
   # Where bash-completion looks for a command's completion when it is first asked.
   install(FILES ui/cli/zr8ctl.bash-completion
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME zr8ctl
+          COMPONENT main)
+endif()
+if(TARGET zr8-alpaca)
+  install(FILES ${PROJECT_BINARY_DIR}/ui/alpaca/zr8-alpaca.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
           COMPONENT main)
 endif()
 # Under the package's name, where the packaging tools look for it.
@@ -91,8 +95,9 @@ set(CPACK_PACKAGE_DESCRIPTION "zr8-setup connects to the ZR8 mount controller ov
 reads its configuration and both encoders, sets the encoder data format and calibration, \
 reverses the motors, moves the mount by hand, switches tracking and stores the settings \
 in the controller. zr8ctl does the same from a terminal or a script, and keeps backups of \
-the configuration that it can diff and restore. zr8-sim plays a ZR8 on a pseudo-terminal \
-for trying the tools without one.")
+the configuration that it can diff and restore. zr8-alpaca serves the ZR8 as an ASCOM \
+Alpaca telescope to N.I.N.A. and other Alpaca clients. zr8-sim plays a ZR8 on a \
+pseudo-terminal for trying the tools without one.")
 set(CPACK_PACKAGE_CONTACT "zr8-setup developers <zr8-setup@users.noreply.invalid>")
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -102,7 +107,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 
-# One .deb per component: zr8-setup (the tool, zr8ctl, zr8-sim) and, where
+# One .deb per component: zr8-setup (the tool, zr8ctl, zr8-alpaca, zr8-sim) and, where
 # the driver is built, zr8-indi. Each one's Depends come from its own files.
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL main)

@@ -1,8 +1,10 @@
 ; SPDX-License-Identifier: GPL-3.0-or-later
 ; The Windows installer, built with NSIS (makensis) by the build:
-;   makensis -DVERSION=1.1.0 -DPROGRAM=zr8-setup.exe -DREADME=README.txt
-;            -DLICENSE=LICENSE.txt -DICON=zr8-setup.ico -DOUTFILE=Setup.exe
-;            zr8-setup.nsi
+;   makensis -DVERSION=1.1.0 -DPROGRAM=zr8-setup.exe [-DALPACA=zr8-alpaca.exe]
+;            -DREADME=README.txt -DLICENSE=LICENSE.txt -DICON=zr8-setup.ico
+;            -DOUTFILE=Setup.exe zr8-setup.nsi
+; With ALPACA, the ASCOM Alpaca server comes along, with a Start-menu entry
+; of its own.
 ; A 64-bit installer: NSIS's default 32-bit one would put a 64-bit program
 ; among the 32-bit ones. "/S" installs and "Uninstall.exe /S" removes
 ; without asking.
@@ -11,6 +13,7 @@ Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !define PRODUCT "ZR8 Encoder setup"
+!define ALPACA_ENTRY "ZR8 Alpaca server"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\zr8-setup"
 
 Name "${PRODUCT} ${VERSION}"
@@ -48,6 +51,10 @@ Section "Install"
   File "/oname=LICENSE.txt" "${LICENSE}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\zr8-setup.exe"
+!ifdef ALPACA
+  File "/oname=zr8-alpaca.exe" "${ALPACA}"
+  CreateShortcut "$SMPROGRAMS\${ALPACA_ENTRY}.lnk" "$INSTDIR\zr8-alpaca.exe"
+!endif
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "zr8-setup developers"
@@ -63,6 +70,8 @@ Section "Uninstall"
   SetShellVarContext all
   SetRegView 64
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  Delete "$SMPROGRAMS\${ALPACA_ENTRY}.lnk"
+  Delete "$INSTDIR\zr8-alpaca.exe"
   Delete "$INSTDIR\zr8-setup.exe"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"

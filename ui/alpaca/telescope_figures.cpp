@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/alpaca/telescope_figures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "link/manual_move.h"
+#include "link/positioning.h"
+#include "link/wire.h"
+#include "mount/slew_rates.h"
+
+namespace zr8::alpaca {
+
+namespace {
+
+// The base speed of each axis is the sidereal rate: one turn a sidereal day.
+constexpr double kSiderealDegreesPerSecond = 360.0 / 86164.0905;
+// Beyond the time a slew of two half turns takes at the slowest axis's
+// top speed, with its correction pass and polls.
+constexpr double kSlewMarginSeconds = 60;
+
+}  // namespace
+
+std::vector<AxisRate> axisRatesOf(const MountConfig& mount, int axis) {
+    std::vector<AxisRate> rates;
+    const uint32_t base = axis == 0 ? mount.raBaseSpeed : mount.decBaseSpeed;
+    if (base == 0) return rates;
+    for (int i = 0; i < mount::kSlewRateCount; ++i) {
+        const ManualMoveCommand move = manualMoveFor(axis == 0 ? DirectionWest : DirectionNorth,
+                                                     mount::kSlewRateSteps[i], mount);
+        const double degrees =
+            std::abs(static_cast<double>(move.speed)) / base * kSiderealDegreesPerSecond;
+        bool seen = degrees <= 0;
+        for (const AxisRate& r : rates)
+            if (std::abs(r.degreesPerSecond - degrees) <= 1e-9 * degrees) seen = true;
+        if (!seen) rates.push_back({degrees, i});
+    }
+    return rates;
+}
+
+int pointingStateOf(int32_t pierState) {
+    switch (static_cast<PierState>(pierState)) {
+    case PierState::East:
+    case PierState::FlipToWest:
+        return 0;
+    case PierState::West:
+    case PierState::FlipToEast:
+        return 1;
+    default:
+        return -1;
+    }
+}
+
+double separationDegrees(const mount::SkyPosition& a, const mount::SkyPosition& b) {
+    double dRa = std::remainder((a.raHours - b.raHours) * 15.0, 360.0);
+    dRa *= std::cos(b.decDegrees * std::numbers::pi / 180.0);
+    const double dDec = a.decDegrees - b.decDegrees;
+    return std::sqrt(dRa * dRa + dDec * dDec);
+}
+
+std::chrono::steady_clock::duration slewLimitOf(const MountConfig& mount) {
+    const uint32_t factor = std::min(mount.raSpeedFactor ? mount.raSpeedFactor : 1u,
+                                     mount.decSpeedFactor ? mount.decSpeedFactor : 1u);
+    // A full turn at top speed takes a sidereal day divided by the factor.
+    const double seconds = 2 * 86164.0905 / factor + kSlewMarginSeconds;
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(seconds));
+}
+
+}  // namespace zr8::alpaca

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// What the telescope works out from the mount's figures alone: MoveAxis's
+// rates, ASCOM's pointing state, how far apart two sky positions are, and
+// how long a slew may take. Pure functions; any thread.
+
+#include <chrono>
+#include <vector>
+
+#include "link/records.h"
+#include "mount/sky_axes.h"
+
+namespace zr8::alpaca {
+
+// One MoveAxis rate: degrees per second, and the session's rate index.
+struct AxisRate {
+    double degreesPerSecond = 0;
+    int rateIndex = 0;
+};
+// The rates of one axis (0 RA, 1 Dec): positive, none zero, none twice.
+std::vector<AxisRate> axisRatesOf(const MountConfig& mount, int axis);
+
+// ASCOM's pointing state for a pier state: 0 normal (east of the pier), 1
+// through the pole (west), -1 unknown. A flip counts as the side it left
+// until it ends.
+int pointingStateOf(int32_t pierState);
+
+double separationDegrees(const mount::SkyPosition& a, const mount::SkyPosition& b);
+
+// The longest a slew can take at the slowest axis's top speed, with room
+// for the correction pass and the polls: past it, the slew has failed.
+std::chrono::steady_clock::duration slewLimitOf(const MountConfig& mount);
+
+}  // namespace zr8::alpaca
