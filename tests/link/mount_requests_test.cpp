@@ -83,6 +83,20 @@ TEST(AxisRead, SlewPolledCorrectedAndFinishedUndisturbedByReads) {
     EXPECT_EQ(std::count(runs[0].begin(), runs[0].end(), kPoll), 3);
 }
 
+// The read's reply is recognised by its command byte; the move still
+// waits for its own acknowledgement.
+TEST(AxisRead, AReadUnderwayWhenAGotoGoesOutIsReportedAndTheMoveAcknowledgedApart) {
+    MountLink h;
+    h.readAxes();
+    h.gotoTarget(9, 45);
+    h.take();
+    h.reply(positionsReply(-432000, 216000));
+    EXPECT_EQ(h.take(), Lines{"axes -432000 216000 pier 7"});
+    h.reply(replyFrame({0x25}));
+    h.tick(kPollDelayTicks);
+    EXPECT_EQ(h.take(), Lines{kPoll});
+}
+
 TEST(Sync, SetsTheCountersForTheCurrentSide) {
     struct Case {
         uint8_t pierSelector;  // 1 east, 3 west
@@ -113,6 +127,17 @@ TEST(Sync, RefusedWhileASlewIsFollowed) {
     EXPECT_EQ(h.take(), Lines{"status 10"});
 }
 
+TEST(Sync, DuringAReadGoesOutAtOnceAndTheCountersAreReadAgain) {
+    MountLink h;
+    h.readAxes();
+    h.request(buildSyncMessage, 9 * 54000, 45 * 3600);
+    EXPECT_EQ(h.take(), (Lines{kReadFrame, "frame AA 0B 20 01 C0 C0 81 FA FF C0 4B 03 00"}));
+    h.reply(positionsReply(0, 0));  // from before the sync
+    EXPECT_EQ(h.take(), Lines{kReadFrame});
+    h.reply(positionsReply(-360000, 216000));
+    EXPECT_EQ(h.take(), Lines{"axes -360000 216000 pier 7"});
+}
+
 TEST(Abort, StopsAndEndsTheSlewWithoutACorrectionPass) {
     MountLink h;
     h.gotoTarget(9, 45);
@@ -123,6 +148,39 @@ TEST(Abort, StopsAndEndsTheSlewWithoutACorrectionPass) {
     h.tick(2 * kPollDelayTicks);
     h.reply(pollReply(0, 0));
     EXPECT_EQ(h.take(), Lines{});
+    EXPECT_TRUE(h.idle());
+}
+
+// The targets are absolute: from the side the flip started from, the next
+// goto takes its own target. The counters may lie past the pole until then,
+// so no sync is taken for that side.
+TEST(Abort, AFlipStoppedHalfDoneLeavesTheSideItStartedFrom) {
+    MountLink h;
+    h.gotoTarget(11, 0);  // east, d = 1
+    h.request(buildMeridianFlipChoiceMessage, 2);
+    h.reply(replyFrame({0x25}));
+    h.take();
+    h.request(buildAbortMessage);
+    EXPECT_EQ(h.take(), (Lines{"frame AA 03 21 00 C0", "pier side 7", "status 13"}));
+    h.request(buildSyncMessage, 9 * 54000, 0);
+    EXPECT_EQ(h.take(), Lines{"status 10"});
+    h.gotoTarget(9, 45);  // east, d = -1
+    EXPECT_EQ(h.take(), (Lines{"frame AA 0B 25 01 C0 C0 81 FA FF C0 4B 03 00", "status 15"}));
+}
+
+// A controller that stops answering is asked again every poll period, and
+// the slew is stopped at its limit: two turns at the top speed (speed factor
+// 500: 344.7 s) and a minute, 1619 ticks.
+TEST(Abort, ASlewNotEndedInTimeIsStoppedAndReported) {
+    MountLink h;
+    h.gotoTarget(9, 45);
+    h.take();
+    h.tick(1618);
+    const Lines waiting = h.take();
+    EXPECT_EQ(waiting.size(), 1618u / kPollDelayTicks);
+    EXPECT_EQ(std::count(waiting.begin(), waiting.end(), kPoll), std::ssize(waiting));
+    h.tick();
+    EXPECT_EQ(h.take(), (Lines{"frame AA 03 21 00 C0", "status 19"}));
     EXPECT_TRUE(h.idle());
 }
 
