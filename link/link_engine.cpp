@@ -57,7 +57,12 @@ void LinkEngine::process(const uint8_t* message, size_t length) {
             }
             const LinkState before = link_.seq.state;
             requests_.dispatch(message, length);
-            if (link_.seq.state == LinkState::MoveSent && before != LinkState::MoveSent) {
+            // The reply the request took the place of still comes first. A
+            // move may overtake any; the others only a front end's position
+            // read, which the dialogs never send.
+            const LinkState after = link_.seq.state;
+            if (after != before &&
+                (after == LinkState::MoveSent || before == LinkState::AxisReadSent)) {
                 displaced_ = before;
                 displacedCommand_ = requests_.commandAwaited(before);
             }
@@ -146,11 +151,9 @@ LinkResult LinkEngine::onReply(const uint8_t* frame, size_t length) {
     // after the move, or lost.
     const uint8_t displaced = displacedCommand_;
     displacedCommand_ = 0;
-    if (displaced != 0 && state == LinkState::MoveSent) {
-        if (length > 2 && frame[2] == displaced) {
-            requests_.onDisplacedReply(displaced_, frame);
-            return LinkResult::None;
-        }
+    if (displaced != 0 && length > 2 && frame[2] == displaced) {
+        requests_.onDisplacedReply(displaced_, frame);
+        return LinkResult::None;
     }
     if (ConnectSequence::awaits(state)) return connectSequence_.onReply(frame, length);
     if (RequestDispatcher::awaits(state)) requests_.onReply(frame);

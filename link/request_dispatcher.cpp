@@ -28,8 +28,9 @@ void RequestDispatcher::dispatch(const uint8_t* message, size_t length) {
     switch (static_cast<LinkRequest>(m[1])) {
     case LinkRequest::StoreSettings:
         // The one request that waits its turn: a store must not swallow
-        // another request's reply as its confirmation.
-        if (link_.seq.state != LinkState::Idle) {
+        // another request's reply as its confirmation. A position read's
+        // reply is told apart by its command byte.
+        if (link_.seq.state != LinkState::Idle && link_.seq.state != LinkState::AxisReadSent) {
             link_.listener.onStatus(StatusCommunicationError);
             break;
         }

@@ -28,8 +28,8 @@ public:
     // The command byte of the reply a request of this room awaits in
     // `state`, or 0 for none.
     uint8_t commandAwaited(LinkState state) const;
-    // The reply to the request whose state was `answered` when a move took
-    // its place; the move is awaited still.
+    // The reply to the request whose state was `answered` when another
+    // request took its place; that one is awaited still.
     void onDisplacedReply(LinkState answered, const uint8_t* frame) { answer(answered, frame); }
     // One heartbeat: a position read left unanswered is given up.
     void onTick();
