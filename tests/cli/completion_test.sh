@@ -25,7 +25,7 @@ if [[ $listed != "$commands" ]]; then
     exit 1
 fi
 for line in "zr8ctl move |north south west east" "zr8ctl --port sim tracking o|on off" \
-            "zr8ctl restore --o|--other-controller"; do
+            "zr8ctl restore --o|--other-controller" "zr8ctl goto 5 10 --flip a|avoid"; do
     got=$(offered "${line%|*}")
     [[ $got == "${line#*|}" ]] || { echo "'${line%|*}' completes to '$got'"; exit 1; }
 done

@@ -69,8 +69,8 @@ const std::map<std::string, uint8_t> kDirections = {
     {"east", DirectionEast},
 };
 
-// A number of seconds from `minimum` to `maximum`; "nan" and "inf" are not.
-CLI::Validator secondsFrom(double minimum, double maximum) {
+// A number of `unit` from `minimum` to `maximum`; "nan" and "inf" are not.
+CLI::Validator numberFrom(double minimum, double maximum, const char* unit, const char* name) {
     char range[64];
     std::snprintf(range, sizeof range, "%g to %g", minimum, maximum);
     return CLI::Validator(
@@ -79,11 +79,15 @@ CLI::Validator secondsFrom(double minimum, double maximum) {
             const double value = std::strtod(text.c_str(), &end);
             if (text.empty() || *end != '\0' || !std::isfinite(value) || value < minimum ||
                 value > maximum) {
-                return text + " is not a number of seconds from " + range;
+                return text + " is not a number of " + unit + " from " + range;
             }
             return std::string();
         },
-        "SECONDS");
+        name);
+}
+
+CLI::Validator secondsFrom(double minimum, double maximum) {
+    return numberFrom(minimum, maximum, "seconds", "SECONDS");
 }
 
 // "--watch: nan is not ..." and the like, named by what the operator typed.
@@ -139,6 +143,11 @@ int readCommandLine(int argc, char** argv, Invocation& inv) {
     app.add_option("--trace", inv.tracePath,
                    "write every frame both ways with its time to FILE (- for standard error)")
         ->type_name("FILE");
+    app.add_option("--longitude", inv.longitude,
+                   "the site's longitude in degrees, east positive, for the sidereal time that "
+                   "position, goto and sync count with")
+        ->check(numberFrom(-180.0, 360.0, "degrees", "DEGREES"))
+        ->capture_default_str();
 
     struct Sub {
         Command command;
@@ -201,6 +210,28 @@ int readCommandLine(int argc, char** argv, Invocation& inv) {
     restore->add_flag("--other-controller", inv.otherController,
                       "restore a backup of another controller (its identity or microstep "
                       "resolution differ)");
+
+    add(Command::Position, "position",
+        "show where the mount points: RA, Dec and the side of the pier");
+    const auto addSkyPosition = [&](CLI::App* sub) {
+        sub->add_option("ra", inv.raText, "right ascension in hours: 5.5 or 05:30:00")->required();
+        sub->add_option("dec", inv.decText, "declination in degrees: -10.25 or -10:15:00")
+            ->required();
+    };
+    CLI::App* slew = add(Command::Goto, "goto",
+                         "slew to RA and Dec and wait for \"Ready\" (Ctrl-C stops the mount); a "
+                         "meridian flip is made when needed, and when recommended unless --flip "
+                         "avoid");
+    addSkyPosition(slew);
+    slew->add_option("--flip", inv.flipPolicy,
+                     "recommended: flip when the controller recommends it; avoid: stay on this "
+                     "side unless a flip is needed")
+        ->check(CLI::IsMember({"recommended", "avoid"}))
+        ->capture_default_str();
+    CLI::App* sync = add(Command::Sync, "sync",
+                         "take RA and Dec as where the mount points now: the axis counters are "
+                         "set to them on the current side of the pier");
+    addSkyPosition(sync);
 
     std::vector<std::pair<const ControlOption*, CLI::Option*>> controlOptions;
     std::map<const ControlOption*, std::string> texts;

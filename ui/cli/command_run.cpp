@@ -154,7 +154,7 @@ int withController(Run& run, const Body& body) {
     int code;
     ExitStop stop;
     {
-        ControllerSession session(events, ports, timeoutOf(run.inv), line);
+        ControllerSession session(events, ports, timeoutOf(run.inv), line, run.inv.longitude);
         const Result connected = session.connect(number, run.inv.baudRate);
         code = connected ? body(session) : reportFailure(run, connected, session);
         // Counted before the operator is told that another one cuts the wait.

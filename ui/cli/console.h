@@ -8,9 +8,12 @@
 
 namespace zr8::cli {
 
-// Whether standard output is a terminal: a watched reading then updates one
-// line in place; otherwise each reading is a line of its own.
-bool outputIsTerminal();
+// How what changes while a command runs (a watched reading, a slew's
+// progress) reaches standard output: one line updated in place ("\r", the
+// line, then erase to its end), a line each on a terminal that cannot do
+// that, or plain lines for a file or pipe, where progress is left out.
+enum class LiveOutput { InPlace, Lines, NotATerminal };
+LiveOutput liveOutput();
 
 // A write to a closed pipe fails (and is reported) instead of ending the
 // program unannounced.

@@ -18,7 +18,9 @@ namespace {
 constexpr int kQuitSignal = SIGUSR1;
 }  // namespace
 
-bool outputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+LiveOutput liveOutput() {
+    return ::isatty(STDOUT_FILENO) == 1 ? LiveOutput::InPlace : LiveOutput::NotATerminal;
+}
 
 void keepRunningWhenOutputCloses() {
     struct sigaction ignore {};
