@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/cli/commands.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 
@@ -14,6 +12,7 @@
 #include "ui/cli/backup_commands.h"
 #include "ui/cli/command_run.h"
 #include "ui/cli/console.h"
+#include "ui/cli/file_access.h"
 #include "ui/cli/mount_commands.h"
 #include "ui/cli/port_choice.h"
 #include "ui/cli/setting_commands.h"
@@ -219,8 +218,8 @@ int dispatch(Run& run) {
 // mix with the results.
 std::FILE* openTrace(const std::string& path, std::string& error) {
     if (path == "-") return stderr;
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (file == nullptr) error = "--trace " + path + ": " + std::strerror(errno);
+    std::FILE* file = openLog(path, error);
+    if (file == nullptr) error = "--trace " + error;
     return file;
 }
 

@@ -65,15 +65,13 @@ int showPosition(Run& run, const ControllerSession& session, const mount::MountS
     position["time"] = nowPrecise();
     document["position"] = std::move(position);
     run.out.document(document);
-    run.out.text(before + skyText(sky) + "   pier side " + pierSideName(pierSideOf(state)) +
-                 "\n");
+    run.out.text(before + skyText(sky) + "   pier side " + pierSideName(pierSideOf(state)) + "\n");
     return kExitDone;
 }
 
 std::optional<mount::SkyPosition> typedSkyPosition(Run& run, int& code) {
     std::string error;
-    std::optional<mount::SkyPosition> sky =
-        readSkyPosition(run.inv.raText, run.inv.decText, error);
+    std::optional<mount::SkyPosition> sky = readSkyPosition(run.inv.raText, run.inv.decText, error);
     if (!sky) code = refuse(run, error);
     return sky;
 }
@@ -127,8 +125,8 @@ int gotoPosition(Run& run) {
         const auto watch = [&](const SlewProgress& p) {
             const std::string text = progressText(target, p);
             if (live == LiveOutput::InPlace) {
-                writeStandardOutput("\r" + text + "... " + std::to_string(p.elapsed.count() / 1000) +
-                                    " s\x1b[K");
+                writeStandardOutput("\r" + text + "... " +
+                                    std::to_string(p.elapsed.count() / 1000) + " s\x1b[K");
             } else if (live == LiveOutput::Lines && text != shown) {
                 writeStandardOutput(text + "\n");
             }
