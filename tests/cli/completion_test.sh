@@ -17,7 +17,7 @@ offered() {  # the line typed so far
     echo "${COMPREPLY[*]}"
 }
 
-listed=$("$zr8ctl" --help | sed -n '/^Subcommands:/,$p' | awk 'NR > 1 && NF { print $1 }' | sort)
+listed=$("$zr8ctl" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR > 1 && NF { print $1 }' | sort)
 commands=$(offered "zr8ctl " | tr ' ' '\n' | sort)
 if [[ $listed != "$commands" ]]; then
     echo "zr8ctl --help lists:" $listed

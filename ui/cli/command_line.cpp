@@ -12,6 +12,7 @@
 
 #include "link/wire.h"
 #include "ui/cli/commands.h"
+#include "ui/cli/help_texts.h"
 #include "ui/cli/invocation.h"
 #include "ui/cli/output.h"
 #include "ui/rules/control_ids.h"
@@ -116,21 +117,16 @@ bool asksForJson(int argc, char** argv) {
 }  // namespace
 
 int readCommandLine(int argc, char** argv, Invocation& inv) {
-    CLI::App app{
-        "zr8ctl: the ZR8 mount controller from a terminal or a script.\n"
-        "Exit status: 0 done, 1 the port or the controller failed, 2 the command line or a\n"
-        "value or file it names is wrong (nothing written to the controller), 3 diff found\n"
-        "differences, 130 interrupted (143 terminated, 129 hung up; the link is taken down\n"
-        "cleanly, a manual move stopped first).",
-        "zr8ctl"};
+    CLI::App app{kProgramDescription, "zr8ctl"};
+    app.footer(kProgramFooter);
     app.set_version_flag("--version", std::string("zr8ctl ") + ZR8_VERSION);
     app.require_subcommand(1);
     // Common options may come before or after the command.
     app.fallthrough();
 
     app.add_option("-p,--port", inv.port,
-                   "the port: a device path (/dev/ttyUSB0), a port `zr8ctl ports` lists, or sim "
-                   "for the built-in simulator");
+                   "the port: a port `zr8ctl ports` lists, a device (/dev/ttyUSB0; on Windows "
+                   "COM3, com3, 3 or \\\\.\\COM3), or sim for the built-in simulator");
     app.add_option("-b,--baud", inv.baudRate, "the line's rate, 9600 or 115200")
         ->check(CLI::IsMember({9600, 115200}))
         ->capture_default_str();
@@ -156,6 +152,7 @@ int readCommandLine(int argc, char** argv, Invocation& inv) {
     std::vector<Sub> subs;
     auto add = [&](Command command, const char* name, const char* help) {
         CLI::App* sub = app.add_subcommand(name, help);
+        if (const char* footer = commandFooter(command); *footer != '\0') sub->footer(footer);
         subs.push_back({command, sub});
         return sub;
     };
