@@ -27,8 +27,8 @@ std::wstring quoted(const std::wstring& argument) {
 
 std::wstring wide(const std::string& utf8) {
     if (utf8.empty()) return {};
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                        nullptr, 0);
+    const int n =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring text(static_cast<size_t>(n), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), n);
     return text;
@@ -44,8 +44,8 @@ Child::Child(const std::wstring& program, const std::vector<std::string>& argume
         ::CreatePipe(&reads_[i], &writes[i], &inherit, 0);
         ::SetHandleInformation(reads_[i], HANDLE_FLAG_INHERIT, 0);
     }
-    HANDLE input = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 &inherit, OPEN_EXISTING, 0, nullptr);
+    HANDLE input = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -108,8 +108,9 @@ Ran Child::finish(std::chrono::seconds deadline) {
     Ran ran;
     if (!started()) return ran;
     const DWORD waited = ::WaitForSingleObject(
-        process_.hProcess, static_cast<DWORD>(
-                               std::chrono::duration_cast<std::chrono::milliseconds>(deadline).count()));
+        process_.hProcess,
+        static_cast<DWORD>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline).count()));
     if (waited == WAIT_OBJECT_0) {
         DWORD code = 0;
         ::GetExitCodeProcess(process_.hProcess, &code);

@@ -60,8 +60,9 @@ bool sent(const std::vector<Bytes>& frames, const Bytes& frame) {
 }
 
 size_t countCommand(const std::vector<Bytes>& frames, uint8_t command) {
-    return static_cast<size_t>(std::count_if(
-        frames.begin(), frames.end(), [&](const Bytes& f) { return f.size() > 2 && f[2] == command; }));
+    return static_cast<size_t>(std::count_if(frames.begin(), frames.end(), [&](const Bytes& f) {
+        return f.size() > 2 && f[2] == command;
+    }));
 }
 
 std::string raEastOfMeridian(double d) {
@@ -99,51 +100,71 @@ std::string asDevice(const std::string& com) { return "\\\\.\\" + com; }
 std::string asIs(const std::string& com) { return com; }
 
 const CommandCase kCommands[] = {
-    {"info", asNumber, {"info"},
+    {"info",
+     asNumber,
+     {"info"},
      [](const Json& out, const std::vector<Bytes>&) {
          EXPECT_EQ(out["port"]["device"].get<std::string>().rfind("COM", 0), 0u) << out.dump();
          EXPECT_EQ(out["controller"]["ra"]["gearRatio"], 270);
      }},
-    {"read", asLower, {"read"},
+    {"read",
+     asLower,
+     {"read"},
      [](const Json& out, const std::vector<Bytes>& frames) {
          EXPECT_TRUE(std::regex_match(out["dec"]["dms"].get<std::string>(),
                                       std::regex("[+-][0-9]{2,3}:[0-9]{2}:[0-9]{2}")))
              << out.dump();
          EXPECT_TRUE(sent(frames, {0xAA, 0x02, 0x7A, 0x01}));
      }},
-    {"format", asDevice, {"format", "--ra-bits-per-rev", "24"},
+    {"format",
+     asDevice,
+     {"format", "--ra-bits-per-rev", "24"},
      [](const Json& out, const std::vector<Bytes>&) {
          EXPECT_TRUE(out["readBack"]["identical"].get<bool>()) << out.dump();
      }},
-    {"calibration", asIs, {"calibration", "--ra-offset", "-1"},
+    {"calibration",
+     asIs,
+     {"calibration", "--ra-offset", "-1"},
      [](const Json& out, const std::vector<Bytes>&) {
          EXPECT_EQ(out["written"]["calibration"]["ra"]["offset"], 4294967295u);
          EXPECT_TRUE(out["readBack"]["identical"].get<bool>()) << out.dump();
      }},
-    {"motor_reverse", asIs, {"motor-reverse", "--dec", "on"},
+    {"motor_reverse",
+     asIs,
+     {"motor-reverse", "--dec", "on"},
      [](const Json& out, const std::vector<Bytes>&) {
          EXPECT_TRUE(out["readBack"]["identical"].get<bool>()) << out.dump();
      }},
-    {"tracking", asIs, {"tracking", "on"},
+    {"tracking",
+     asIs,
+     {"tracking", "on"},
      [](const Json&, const std::vector<Bytes>& frames) {
          EXPECT_TRUE(sent(frames, {0xAA, 0x03, 0x24, 0x00, 0x01}));
      }},
-    {"move", asIs, {"move", "west", "--speed", "20", "--for", "0.3"},
+    {"move",
+     asIs,
+     {"move", "west", "--speed", "20", "--for", "0.3"},
      [](const Json& out, const std::vector<Bytes>& frames) {
          EXPECT_EQ(out["move"]["stopped"], true);
          EXPECT_EQ(countCommand(frames, 0x23), 1u);
          EXPECT_TRUE(sent(frames, {0xAA, 0x03, 0x21, 0x00, 0xC0}));
      }},
-    {"store", asIs, {"store"},
+    {"store",
+     asIs,
+     {"store"},
      [](const Json& out, const std::vector<Bytes>&) {
          EXPECT_EQ(out["status"], "Parameters stored...");
      }},
-    {"sync", asIs, {"sync", "5", "-10:30:00"},
+    {"sync",
+     asIs,
+     {"sync", "5", "-10:30:00"},
      [](const Json& out, const std::vector<Bytes>& frames) {
          EXPECT_NEAR(out["position"]["dec"]["degrees"].get<double>(), -10.5, 1e-3);
          EXPECT_EQ(countCommand(frames, 0x20), 1u);
      }},
-    {"goto", asIs, {"goto", raEastOfMeridian(-1), "20"},
+    {"goto",
+     asIs,
+     {"goto", raEastOfMeridian(-1), "20"},
      [](const Json& out, const std::vector<Bytes>& frames) {
          EXPECT_EQ(out["status"], "Ready");
          EXPECT_NEAR(out["position"]["dec"]["degrees"].get<double>(), 20, 1e-3);
@@ -271,8 +292,8 @@ public:
     Scratch() {
         wchar_t temp[MAX_PATH] = {};
         ::GetTempPathW(MAX_PATH, temp);
-        dir_ = fs::path(temp) / fs::path(L"zr8ctl-Z\u00e4bel-\u20ac-" +
-                                          std::to_wstring(::GetCurrentProcessId()));
+        dir_ = fs::path(temp) /
+               fs::path(L"zr8ctl-Z\u00e4bel-\u20ac-" + std::to_wstring(::GetCurrentProcessId()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

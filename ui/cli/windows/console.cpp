@@ -2,9 +2,12 @@
 // The Windows console: UTF-8 out through the output code page, lines
 // updated in place through virtual-terminal sequences where the console
 // takes them (Windows 10 and later), and Ctrl-C, Ctrl-Break and the end of
-// the console or the session through SetConsoleCtrlHandler. The system
-// calls the handler on a thread of its own, so the program's other threads
-// run on while it does.
+// the console or the session through SetConsoleCtrlHandler, for the whole
+// run: with an InterruptWatch they go to it, without one the program ends
+// with the status a shell expects, as on Linux (the system's own way would
+// end it with STATUS_CONTROL_C_EXIT and the console as zr8ctl set it). The
+// system calls the handler on a thread of its own, so the program's other
+// threads run on while it does.
 #include "ui/cli/console.h"
 
 #include <windows.h>
@@ -22,8 +25,18 @@ namespace zr8::cli {
 
 namespace {
 
-// What ConsoleSetup found, for liveOutput().
+// What ConsoleSetup found and changed, put back when the program ends.
 bool inPlace = false;
+UINT savedCodePage = 0;
+HANDLE output = INVALID_HANDLE_VALUE;
+DWORD savedMode = 0;
+bool modeChanged = false;
+
+void restoreConsole() {
+    std::fflush(stdout);
+    if (modeChanged) ::SetConsoleMode(output, savedMode);
+    if (savedCodePage != 0) ::SetConsoleOutputCP(savedCodePage);
+}
 
 // The watch in force, if any: the handler is a plain function.
 std::mutex watchLock;
@@ -56,7 +69,11 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
         return FALSE;
     }
     std::unique_lock lock(watchLock);
-    if (current == nullptr) return FALSE;  // the system's way: the program ends
+    if (current == nullptr) {
+        // Nothing to take down yet (or any more).
+        restoreConsole();
+        ::ExitProcess(static_cast<UINT>(status));
+    }
     (*currentCall)(status);
     if (closing) watchEnded.wait_for(lock, kClosingGrace, [] { return current == nullptr; });
     return TRUE;
@@ -74,33 +91,28 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
     return arguments;
 }
 
-struct ConsoleSetup::Impl {
-    UINT outputCodePage = 0;
-    HANDLE output = INVALID_HANDLE_VALUE;
-    DWORD outputMode = 0;
-    bool modeChanged = false;
-};
+// The console's state lives in the statics above: the handler needs it.
+struct ConsoleSetup::Impl {};
 
-ConsoleSetup::ConsoleSetup() : impl_(std::make_unique<Impl>()) {
-    impl_->outputCodePage = ::GetConsoleOutputCP();
-    if (impl_->outputCodePage != 0) ::SetConsoleOutputCP(CP_UTF8);
-    impl_->output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+ConsoleSetup::ConsoleSetup() {
+    savedCodePage = ::GetConsoleOutputCP();
+    if (savedCodePage != 0) ::SetConsoleOutputCP(CP_UTF8);
+    output = ::GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
-    if (::GetConsoleMode(impl_->output, &mode)) {
-        impl_->outputMode = mode;
+    if (::GetConsoleMode(output, &mode)) {
+        savedMode = mode;
         inPlace = (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
-        if (!inPlace &&
-            ::SetConsoleMode(impl_->output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0) {
-            impl_->modeChanged = true;
+        if (!inPlace && ::SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0) {
+            modeChanged = true;
             inPlace = true;
         }
     }
+    ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
 ConsoleSetup::~ConsoleSetup() {
-    std::fflush(stdout);
-    if (impl_->modeChanged) ::SetConsoleMode(impl_->output, impl_->outputMode);
-    if (impl_->outputCodePage != 0) ::SetConsoleOutputCP(impl_->outputCodePage);
+    ::SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+    restoreConsole();
 }
 
 LiveOutput liveOutput() {
@@ -118,16 +130,12 @@ struct InterruptWatch::Impl {
 InterruptWatch::InterruptWatch(std::function<void(int)> onInterrupt)
     : impl_(std::make_unique<Impl>()) {
     impl_->onInterrupt = std::move(onInterrupt);
-    {
-        std::lock_guard lock(watchLock);
-        current = this;
-        currentCall = &impl_->onInterrupt;
-    }
-    ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    std::lock_guard lock(watchLock);
+    current = this;
+    currentCall = &impl_->onInterrupt;
 }
 
 InterruptWatch::~InterruptWatch() {
-    ::SetConsoleCtrlHandler(onConsoleEvent, FALSE);
     {
         std::lock_guard lock(watchLock);
         current = nullptr;

@@ -143,8 +143,8 @@ FileOutcome resolve(const std::string& path, bool replace, Target& target, bool&
 
 std::wstring folderOf(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) return path.size() >= 2 && path[1] == L':' ? path.substr(0, 2)
-                                                                                 : L".";
+    if (slash == std::wstring::npos)
+        return path.size() >= 2 && path[1] == L':' ? path.substr(0, 2) : L".";
     // "C:\x": the root keeps its backslash.
     return slash == 2 && path[1] == L':' ? path.substr(0, 3) : path.substr(0, slash);
 }
