@@ -44,8 +44,8 @@ std::condition_variable watchEnded;
 InterruptWatch* current = nullptr;
 std::function<void(int)>* currentCall = nullptr;
 
-// The system ends the process once the handler returns from one of these;
-// it allows a few seconds, in which the program takes the link down.
+// The system ends the process once the handler returns from one of these,
+// and allows a few seconds before it does, in which the link is taken down.
 constexpr std::chrono::milliseconds kClosingGrace{4500};
 
 BOOL WINAPI onConsoleEvent(DWORD event) {
@@ -75,8 +75,12 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
         ::ExitProcess(static_cast<UINT>(status));
     }
     (*currentCall)(status);
-    if (closing) watchEnded.wait_for(lock, kClosingGrace, [] { return current == nullptr; });
-    return TRUE;
+    if (!closing) return TRUE;
+    // The system would end the process as soon as this returns, with a
+    // status of its own: the link is taken down first, then the status is ours.
+    watchEnded.wait_for(lock, kClosingGrace, [] { return current == nullptr; });
+    restoreConsole();
+    ::ExitProcess(static_cast<UINT>(status));
 }
 
 }  // namespace
