@@ -107,6 +107,17 @@ void Positioner::abort() {
     link_.listener.onStatus(StatusReady);
 }
 
+void Positioner::settleSide(uint8_t pierState) {
+    const auto side = static_cast<PierState>(pierState);
+    const bool settled = pierState_ == PierState::East || pierState_ == PierState::West;
+    if (link_.seq.state != LinkState::Idle || !settled ||
+        (side != PierState::East && side != PierState::West)) {
+        link_.listener.onStatus(StatusCommunicationError);
+        return;
+    }
+    setPierState(side);
+}
+
 bool Positioner::awaits(LinkState state) {
     return state == LinkState::MoveSent || state == LinkState::PollSent ||
            state == LinkState::AxisPositionsSent;

@@ -39,6 +39,10 @@ public:
     // Request 19: stops both axes and ends the move being followed, so no
     // correction pass starts them again; then "Ready".
     void abort();
+    // Request 20: the side the front end found (6 west, 7 east), taken
+    // only while nothing is awaited and no flip is under way (else status
+    // 10): the side decides how the next goto and sync count.
+    void settleSide(uint8_t pierState);
 
     // True in the states whose reply belongs to a move.
     static bool awaits(LinkState state);

@@ -157,6 +157,15 @@ void MountSession::requestPosition() {
     if (link_ && state.ready && !state.slewing) link_->readAxisPositions();
 }
 
+bool MountSession::settlePierSideFromAxes() {
+    const MountState state = snapshot();
+    if (!link_ || !state.ready || state.slewing || !state.axes.valid) return false;
+    const PierState side = pierSideOfAxes(state.axes.decSteps);
+    if (side == PierState::Unknown || static_cast<int32_t>(side) == state.pierState) return false;
+    link_->setPierSide(static_cast<uint8_t>(side));
+    return true;
+}
+
 bool MountSession::skyPosition(const MountState& state, SkyPosition& sky) const {
     if (state.slewing && state.haveTarget) {
         sky = state.target;

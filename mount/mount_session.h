@@ -101,6 +101,11 @@ public:
     const char* setTracking(bool on);
     // Asks for the axis position unless not ready or slewing.
     void requestPosition();
+    // A new connection takes the east side of the pier. A front end that
+    // connects afresh for each command tells the link the side the last
+    // axis reading shows instead, before it slews or syncs; true when the
+    // link was told otherwise.
+    bool settlePierSideFromAxes();
 
     // Where the mount points: the target while slewing, else the last
     // reading at its own sidereal time. False before any reading.

@@ -131,6 +131,25 @@ TEST(MountSession, AReadingBecomesASkyPositionAtItsOwnTime) {
     EXPECT_NEAR(std::remainder(sky.raHours - double(state.axesSiderealTime) + 1, 24.0), 0, 1e-9);
 }
 
+// A connection takes the east side; counters past the pole the other way
+// are the west side, and the link is told so (once), the pole telling nothing.
+TEST(MountSession, TellsTheLinkTheSideTheCountersShow) {
+    const int32_t east = static_cast<int32_t>(PierState::East);
+    struct Case {
+        int32_t decSteps;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {{-216000, {"setPierSide 6"}}, {216000, {}}, {0, {}}};
+    for (const Case& c : cases) {
+        Session s;
+        s.configure();
+        s.session.onPierSide(east);
+        s.session.onAxisPositions({1, -360000, c.decSteps, east});
+        EXPECT_EQ(s.session.settlePierSideFromAxes(), !c.calls.empty()) << c.decSteps;
+        EXPECT_EQ(s.link.calls, c.calls) << c.decSteps;
+    }
+}
+
 TEST(MountSession, AFullQueueDropsTheOldestAndSaysSo) {
     Session s;
     for (size_t i = 0; i < MountSession::kEventCapacity + 3; ++i)
