@@ -44,6 +44,7 @@ public:
     void readAxisPositions() override { link_.readAxisPositions(); }
     void syncPosition(int32_t ra, int32_t dec) override { link_.syncPosition(ra, dec); }
     void abortMotion() override { link_.abortMotion(); }
+    void setPierSide(uint8_t pierState) override { link_.setPierSide(pierState); }
 
 private:
     iZR6Control& link_;
