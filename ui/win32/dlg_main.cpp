@@ -124,17 +124,6 @@ INT_PTR DlgMain::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
     case WM_HSCROLL:
         return TRUE;  // the speed is read when an arrow is clicked
-    case WM_SHOWWINDOW:
-        // Reported once the showing is through, not from inside it.
-        if (wParam != FALSE && firstShown_) ::PostMessageW(window(), WM_APP, 0, 0);
-        return FALSE;
-    case WM_APP:
-        if (firstShown_) {
-            const std::function<void()> shown = std::move(firstShown_);
-            firstShown_ = nullptr;
-            shown();
-        }
-        return TRUE;
     default:
         return FALSE;
     }
