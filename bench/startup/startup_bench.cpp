@@ -65,8 +65,8 @@ struct PrivateDisplay {
             const std::string fd = std::to_string(numberPipe[1]);
             const int null = open("/dev/null", O_WRONLY);
             dup2(null, STDERR_FILENO);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-noreset", "-screen", "0",
-                   "1024x768x24", static_cast<char*>(nullptr));
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-noreset",
+                   "-screen", "0", "1024x768x24", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(numberPipe[1]);
@@ -181,7 +181,8 @@ int main(int argc, char* argv[]) {
             const int which = (i + k) % 2;  // alternate which one goes first
             const Run r = startOnce(programs[which], display.name);
             if (!r.ok) {
-                std::fprintf(stderr, "%s failed in run %d (shown %.1f ms, exited %.1f ms)\n", programs[which].name, i + 1, r.shownMs, r.exitMs);
+                std::fprintf(stderr, "%s failed in run %d (shown %.1f ms, exited %.1f ms)\n",
+                             programs[which].name, i + 1, r.shownMs, r.exitMs);
                 return 1;
             }
             results[which].push_back(r);

@@ -22,7 +22,8 @@
 namespace {
 
 int usage() {
-    std::fputs("usage: x11-window close-when-shown TITLE [--timeout SECONDS] [--pid PID]\n", stderr);
+    std::fputs("usage: x11-window close-when-shown TITLE [--timeout SECONDS] [--pid PID]\n",
+               stderr);
     return 2;
 }
 
@@ -68,17 +69,21 @@ int main(int argc, char* argv[]) {
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     if (window == XCB_WINDOW_NONE) {
         if (ended)
-            std::fprintf(stderr, "x11-window: process %ld ended before a window titled \"%s...\" was shown\n",
-                         pid, title.c_str());
+            std::fprintf(
+                stderr,
+                "x11-window: process %ld ended before a window titled \"%s...\" was shown\n", pid,
+                title.c_str());
         else
             std::fprintf(stderr, "x11-window: no window titled \"%s...\" was shown within %ld s\n",
                          title.c_str(), seconds);
         return 1;
     }
-    std::printf("shown after %.0f ms: \"%s\"; asking it to close\n", ms, watch.title(window).c_str());
+    std::printf("shown after %.0f ms: \"%s\"; asking it to close\n", ms,
+                watch.title(window).c_str());
     std::fflush(stdout);
     if (!watch.requestClose(window)) {
-        std::fputs("x11-window: the X server went away before the close request was handled\n", stderr);
+        std::fputs("x11-window: the X server went away before the close request was handled\n",
+                   stderr);
         return 1;
     }
     return 0;

@@ -25,7 +25,8 @@ Reply<T> owned(T* reply) {
 std::string propertyText(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property) {
     if (property == XCB_ATOM_NONE) return {};
     auto reply = owned(xcb_get_property_reply(
-        connection, xcb_get_property(connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+        connection,
+        xcb_get_property(connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
         nullptr));
     if (!reply || reply->format != 8) return {};
     const auto* bytes = static_cast<const char*>(xcb_get_property_value(reply.get()));
@@ -62,8 +63,8 @@ WindowWatch::~WindowWatch() {
 
 xcb_atom_t WindowWatch::atom(const char* name) {
     auto reply = owned(xcb_intern_atom_reply(
-        connection_, xcb_intern_atom(connection_, 0, static_cast<uint16_t>(std::strlen(name)), name),
-        nullptr));
+        connection_,
+        xcb_intern_atom(connection_, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
@@ -79,20 +80,24 @@ void WindowWatch::watch(xcb_window_t window) {
 }
 
 bool WindowWatch::viewable(xcb_window_t window) {
-    auto reply = owned(
-        xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window), nullptr));
+    auto reply = owned(xcb_get_window_attributes_reply(
+        connection_, xcb_get_window_attributes(connection_, window), nullptr));
     return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
-xcb_window_t WindowWatch::waitShown(const std::string& titlePrefix, std::chrono::milliseconds timeout,
+xcb_window_t WindowWatch::waitShown(const std::string& titlePrefix,
+                                    std::chrono::milliseconds timeout,
                                     const std::function<bool()>& keepWaiting) {
     if (connection_ == nullptr) return XCB_WINDOW_NONE;
     const auto deadline = Clock::now() + timeout;
-    const auto matches = [&](xcb_window_t window) { return title(window).rfind(titlePrefix, 0) == 0; };
+    const auto matches = [&](xcb_window_t window) {
+        return title(window).rfind(titlePrefix, 0) == 0;
+    };
 
     // Windows that already exist: watched now; one already on screen counts.
     std::set<xcb_window_t> watched;
-    auto tree = owned(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
+    auto tree =
+        owned(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
     if (tree) {
         const xcb_window_t* children = xcb_query_tree_children(tree.get());
         for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
@@ -109,29 +114,30 @@ xcb_window_t WindowWatch::waitShown(const std::string& titlePrefix, std::chrono:
             auto event = owned(raw);
             xcb_window_t candidate = XCB_WINDOW_NONE;
             switch (event->response_type & 0x7f) {
-                case XCB_CREATE_NOTIFY: {
-                    const auto* created = reinterpret_cast<xcb_create_notify_event_t*>(raw);
-                    if (created->parent != root_) break;
-                    watch(created->window);
-                    watched.insert(created->window);
-                    xcb_flush(connection_);
-                    // It may have been mapped and exposed before we asked.
-                    if (viewable(created->window)) candidate = created->window;
-                    break;
-                }
-                case XCB_EXPOSE: {
-                    const auto* exposed = reinterpret_cast<xcb_expose_event_t*>(raw);
-                    if (exposed->count == 0 && watched.count(exposed->window) != 0)
-                        candidate = exposed->window;
-                    break;
-                }
-                default:
-                    break;
+            case XCB_CREATE_NOTIFY: {
+                const auto* created = reinterpret_cast<xcb_create_notify_event_t*>(raw);
+                if (created->parent != root_) break;
+                watch(created->window);
+                watched.insert(created->window);
+                xcb_flush(connection_);
+                // It may have been mapped and exposed before we asked.
+                if (viewable(created->window)) candidate = created->window;
+                break;
+            }
+            case XCB_EXPOSE: {
+                const auto* exposed = reinterpret_cast<xcb_expose_event_t*>(raw);
+                if (exposed->count == 0 && watched.count(exposed->window) != 0)
+                    candidate = exposed->window;
+                break;
+            }
+            default:
+                break;
             }
             if (candidate != XCB_WINDOW_NONE && matches(candidate)) return candidate;
         }
         if (xcb_connection_has_error(connection_) != 0) return XCB_WINDOW_NONE;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return XCB_WINDOW_NONE;
         if (keepWaiting && !keepWaiting()) return XCB_WINDOW_NONE;
         pollfd p{xcb_get_file_descriptor(connection_), POLLIN, 0};
@@ -148,9 +154,11 @@ bool WindowWatch::requestClose(xcb_window_t window) {
     message.type = atom("WM_PROTOCOLS");
     message.data.data32[0] = atom("WM_DELETE_WINDOW");
     message.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(connection_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+    xcb_send_event(connection_, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char*>(&message));
     // A reply to a later request proves the server has handled the message.
-    auto focus = owned(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    auto focus =
+        owned(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
     return focus != nullptr;
 }
 
