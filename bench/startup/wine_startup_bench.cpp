@@ -11,9 +11,10 @@
 // once it says "watching" (its own start is not counted) the program is
 // started, and "shown" is when the companion reports the visible window. The
 // companion then posts the close command and the program takes its normal
-// way down. Every program runs through scripts/wine-run, which becomes the
-// program itself, so wait4 gives the program's own peak memory; the prefix's
-// server is started first and kept running, so it is not counted. One
+// way down. The prefix is made ready once (scripts/wine-prefix: its server
+// runs and is not counted); then each program is started as a user's shell
+// would, by `wine PROGRAM.exe` with the settings of scripts/wine-run, and
+// becomes that process, so wait4 gives the program's own peak memory. One
 // discarded warm-up run each comes first, so both start from a warm page
 // cache. Wine's graphics driver is X11 when DISPLAY is set, the null one
 // otherwise.
@@ -52,7 +53,8 @@ double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// Starts `command` with its stdout on `out` (or /dev/null when -1).
+// Starts `command` (looked up in PATH) with its stdout on `out` (or
+// /dev/null when -1).
 pid_t spawn(const std::vector<std::string>& command, int out) {
     const pid_t child = fork();
     if (child != 0) return child;
@@ -62,7 +64,7 @@ pid_t spawn(const std::vector<std::string>& command, int out) {
     std::vector<char*> argv;
     for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execv(argv[0], argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
 }
 
@@ -72,8 +74,9 @@ public:
     explicit Lines(int fd) : fd_(fd) {}
 
     // Waits until a line starting with `prefix` has come; false on the end
-    // of the output or at the deadline.
-    bool await(const char* prefix, Clock::time_point deadline) {
+    // of the output or at the deadline. Once `child` (if given) has ended,
+    // what was written before is awaited for a moment only.
+    bool await(const char* prefix, Clock::time_point deadline, pid_t child = -1) {
         for (;;) {
             for (size_t end; (end = text_.find('\n')) != std::string::npos;) {
                 const std::string line = text_.substr(0, end);
@@ -84,8 +87,12 @@ public:
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0) return false;
             pollfd p{fd_, POLLIN, 0};
-            const int ready = poll(&p, 1, static_cast<int>(left.count()));
+            const int ready = poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 50)));
             if (ready < 0 && errno == EINTR) continue;
+            if (ready == 0 && child > 0 && ended(child)) {
+                deadline = std::min(deadline, Clock::now() + std::chrono::seconds(2));
+                child = -1;
+            }
             if (ready <= 0) continue;
             char buffer[256];
             const ssize_t n = read(fd_, buffer, sizeof buffer);
@@ -99,22 +106,24 @@ public:
     }
 
 private:
+    // Without collecting it: its exit status and rusage are wanted later.
+    static bool ended(pid_t child) {
+        siginfo_t info{};
+        return waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+               info.si_pid == child;
+    }
+
     int fd_;
     std::string text_;
 };
 
-struct Setup {
-    std::string prefix, companion;
-};
-
 // One start: the companion watches before the program starts; the program's
 // exit status and peak RSS come from wait4; both must have done their part.
-Run startOnce(const Setup& setup, const std::string& program) {
+Run startOnce(const std::string& companionPath, const std::string& program) {
     Run run;
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return run;
-    const pid_t companion =
-        spawn({ZR8_WINE_RUN, setup.prefix, setup.companion, kCaptionPrefix}, out[1]);
+    const pid_t companion = spawn({"wine", companionPath, kCaptionPrefix}, out[1]);
     close(out[1]);
     Lines lines(out[0]);
     const auto deadline = Clock::now() + std::chrono::seconds(60);
@@ -122,11 +131,11 @@ Run startOnce(const Setup& setup, const std::string& program) {
     Clock::time_point start;
     if (companion > 0 && lines.await("watching", deadline)) {
         start = Clock::now();
-        child = spawn({ZR8_WINE_RUN, setup.prefix, program}, -1);
+        child = spawn({"wine", program}, -1);
     }
     bool shown = false;
     if (child > 0) {
-        shown = lines.await("shown", deadline);
+        shown = lines.await("shown", deadline, child);
         if (shown) run.shownMs = msSince(start);
         if (!shown) kill(child, SIGKILL);
         int status = 0;
@@ -190,7 +199,21 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "--runs needs a positive number\n");
         return 2;
     }
-    const Setup setup{argv[a], argv[a + 1]};
+    // The prefix made and its server running; then what scripts/wine-run sets.
+    const pid_t ready = spawn({ZR8_WINE_PREFIX_SCRIPT, argv[a]}, -1);
+    int status = 0;
+    while (ready > 0 && waitpid(ready, &status, 0) < 0 && errno == EINTR) {}
+    char* prefix = realpath(argv[a], nullptr);
+    if (ready < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || prefix == nullptr) {
+        std::fprintf(stderr, "cannot make the Wine prefix %s ready\n", argv[a]);
+        return 1;
+    }
+    setenv("WINEPREFIX", prefix, 1);
+    std::free(prefix);
+    setenv("WINEARCH", "win64", 1);
+    setenv("WINEDEBUG", "-all", 1);
+    setenv("WINEDLLOVERRIDES", "winemenubuilder.exe=d;mscoree=d;mshtml=d", 1);
+    const std::string companion = argv[a + 1];
     const std::string programs[2] = {argv[a + 2], argv[a + 3]};
     const char* names[2] = {"zr8-setup.exe", "bare dialog"};
     const char* display = std::getenv("DISPLAY");
@@ -199,7 +222,7 @@ int main(int argc, char* argv[]) {
                                    : std::string("null (no DISPLAY)");
 
     for (int k = 0; k < 2; ++k) {
-        if (!startOnce(setup, programs[k]).ok) {
+        if (!startOnce(companion, programs[k]).ok) {
             std::fprintf(stderr,
                          "%s did not start, show its window and exit 0 (graphics driver %s)\n",
                          programs[k].c_str(), driver.c_str());
@@ -210,7 +233,7 @@ int main(int argc, char* argv[]) {
     for (int i = 0; i < runs; ++i) {
         for (int k = 0; k < 2; ++k) {
             const int which = (i + k) % 2;  // alternate which one goes first
-            const Run r = startOnce(setup, programs[which]);
+            const Run r = startOnce(companion, programs[which]);
             if (!r.ok) {
                 std::fprintf(stderr, "%s failed in run %d\n", names[which], i + 1);
                 return 1;
