@@ -253,8 +253,10 @@ int main(int argc, char* argv[]) {
     const double shownRatio = s[0].shownMs / s[1].shownMs;
     const double exitRatio = s[0].exitMs / s[1].exitMs;
     const double peakRatio = s[0].peakMiB / s[1].peakMiB;
-    std::printf("%-14s %11.2fx %8.2fx-%-8.2fx %11.2fx %14.2fx\n", "ratio", shownRatio,
-                s[0].shownMinMs / s[1].shownMinMs, s[0].shownMaxMs / s[1].shownMaxMs, exitRatio,
+    char extremes[32];
+    std::snprintf(extremes, sizeof extremes, "%.2fx-%.2fx", s[0].shownMinMs / s[1].shownMinMs,
+                  s[0].shownMaxMs / s[1].shownMaxMs);
+    std::printf("%-14s %11.2fx %18s %11.2fx %14.2fx\n", "ratio", shownRatio, extremes, exitRatio,
                 peakRatio);
     // The two starts of a run follow each other, so load that comes and goes
     // weighs on both alike; the median of the runs' own ratios says so.
