@@ -12,6 +12,10 @@ endif()
 set(ZR8_HOST_SIM ${PROJECT_SOURCE_DIR}/build/default/sim/zr8-sim
     CACHE FILEPATH "zr8-sim built for the host (the default preset's build)")
 
+# The Linux zr8ctl makes the backup the Windows one restores in its tests.
+set(ZR8_HOST_ZR8CTL ${PROJECT_SOURCE_DIR}/build/default/ui/cli/zr8ctl
+    CACHE FILEPATH "zr8ctl built for the host (the default preset's build)")
+
 # Tests that talk to simulated controllers (the serial port's, the end-to-end
 # ones, the benchmark's short run) add ZR8_SIM_TEST_PROPERTIES. Under Wine
 # they are zr8-sim processes for the host on COM ports of the prefix, started
@@ -38,3 +42,19 @@ function(zr8_add_googletest_from_source)
     endif()
   endforeach()
 endfunction()
+
+# CLI11 and nlohmann-json are header-only: zr8ctl takes Debian's, copied
+# into a folder of their own, so that the cross build sees no other header
+# of this machine's /usr/include.
+set(ZR8_HOST_HEADER_DIR /usr/include CACHE PATH "Where Debian's CLI11 and nlohmann-json headers are")
+set(ZR8_HEADER_ONLY_DIR ${CMAKE_BINARY_DIR}/header-only)
+foreach(package CLI nlohmann)
+  if(NOT EXISTS ${ZR8_HOST_HEADER_DIR}/${package})
+    message(FATAL_ERROR "${ZR8_HOST_HEADER_DIR}/${package} is missing: scripts/setup installs it")
+  endif()
+  file(COPY ${ZR8_HOST_HEADER_DIR}/${package} DESTINATION ${ZR8_HEADER_ONLY_DIR})
+endforeach()
+add_library(CLI11::CLI11 INTERFACE IMPORTED)
+add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+set_target_properties(CLI11::CLI11 nlohmann_json::nlohmann_json PROPERTIES
+  INTERFACE_INCLUDE_DIRECTORIES ${ZR8_HEADER_ONLY_DIR})

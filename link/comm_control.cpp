@@ -88,6 +88,8 @@ void CommControl::syncPosition(int32_t raTarget, int32_t decTarget) {
 
 void CommControl::abortMotion() { postBuilt(buildAbortMessage); }
 
+void CommControl::setPierSide(uint8_t pierState) { postBuilt(buildPierSideMessage, pierState); }
+
 void CommControl::shutdown() {
     if (shutDown_) return;
     shutDown_ = true;

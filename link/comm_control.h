@@ -85,6 +85,7 @@ public:
     void readAxisPositions() override;
     void syncPosition(int32_t raTarget, int32_t decTarget) override;
     void abortMotion() override;
+    void setPierSide(uint8_t pierState) override;
 
     // Ends the worker, then closes an open port without a status report.
     void shutdown();

@@ -152,6 +152,19 @@ void Positioner::stopFollowing() {
     }
 }
 
+void Positioner::settleSide(uint8_t pierState) {
+    const auto side = static_cast<PierState>(pierState);
+    const bool settled = pierState_ == PierState::East || pierState_ == PierState::West;
+    // A read under way is answered by the side the counters are counted on
+    // then; only a move or a flip must not change sides under it.
+    const bool moving = following() && link_.seq.state != LinkState::AxisPositionsSent;
+    if (moving || !settled || (side != PierState::East && side != PierState::West)) {
+        link_.listener.onStatus(StatusCommunicationError);
+        return;
+    }
+    setPierState(side);
+}
+
 bool Positioner::awaits(LinkState state) {
     return state == LinkState::MoveSent || state == LinkState::PollSent ||
            state == LinkState::AxisPositionsSent;

@@ -47,6 +47,10 @@ public:
     // kPollDelayTicks is asked for with a poll, and a move followed beyond
     // slewLimitTicks is stopped as by abort and reported with status 19.
     void onTick();
+    // Request 20: the side the front end found (6 west, 7 east), taken
+    // unless a move is followed or a flip is under way (else status 10):
+    // the side decides how the next goto and sync count.
+    void settleSide(uint8_t pierState);
 
     // True in the states whose reply belongs to a move.
     static bool awaits(LinkState state);

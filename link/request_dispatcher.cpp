@@ -106,6 +106,9 @@ void RequestDispatcher::dispatch(const uint8_t* message, size_t length) {
     case LinkRequest::Abort:
         positioner_.abort();
         break;
+    case LinkRequest::PierSide:
+        positioner_.settleSide(arg[0]);
+        break;
     default:  // 13 is reserved and has no effect; the rest are not requests
         break;
     }

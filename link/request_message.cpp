@@ -128,6 +128,10 @@ size_t buildAbortMessage(uint8_t* out) {
     return 2;
 }
 
+size_t buildPierSideMessage(uint8_t* out, uint8_t pierState) {
+    return requestB(out, LinkRequest::PierSide, pierState);
+}
+
 size_t buildSerialDataMessage(uint8_t* out, const uint8_t* bytes, size_t count) {
     if (count == 0) return 0;
     const size_t n = count < kMaxSerialChunk ? count : kMaxSerialChunk;

@@ -53,8 +53,9 @@ enum class LinkRequest : uint8_t {
     ReadAxisPositions = 17,
     Sync = 18,
     Abort = 19,
+    PierSide = 20,
 };
-inline constexpr LinkRequest kLastRequest = LinkRequest::Abort;
+inline constexpr LinkRequest kLastRequest = LinkRequest::PierSide;
 
 // Written by the serial reader when the device went away under an open port:
 // C2 01 and the opening it belongs to, so that a notice still in the pipe
@@ -94,6 +95,7 @@ size_t buildReservedMessage(uint8_t* out, uint32_t a, uint32_t b);
 size_t buildReadAxisPositionsMessage(uint8_t* out);
 size_t buildSyncMessage(uint8_t* out, int32_t raTarget, int32_t decTarget);
 size_t buildAbortMessage(uint8_t* out);
+size_t buildPierSideMessage(uint8_t* out, uint8_t pierState);
 
 // Wraps up to kMaxSerialChunk received bytes: E0+n and the bytes. Returns the
 // message length (0 for no bytes); the caller passes the rest in further

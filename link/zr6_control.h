@@ -38,6 +38,11 @@ public:
     virtual void syncPosition(int32_t raTarget, int32_t decTarget) = 0;
     // Stops both axes and ends the slew being followed: no correction pass.
     virtual void abortMotion() = 0;
+    // The side of the pier (PierState 6 or 7) where the front end knows
+    // better than a new connection, which takes the east side: a mount
+    // left on the west side shows it in its axis counters. Refused
+    // (status 10) while a reply is awaited or a flip is under way.
+    virtual void setPierSide(uint8_t pierState) = 0;
     virtual ~iZR6Control() = default;
 };
 

@@ -59,6 +59,13 @@ size_t MountSession::service(MountEvent* out, size_t capacity, MountState& state
         out[i].detail = wanted ? flipAnswer(policy_, out[i].value) : uint16_t{FlipChoiceCancel};
         if (wanted) link_->meridianFlipChoice(static_cast<uint16_t>(out[i].detail));
     }
+    bool firstReading = false;
+    {
+        std::lock_guard guard(lock_);
+        firstReading = !sideSettled_ && state_.ready && state_.axes.valid;
+        if (firstReading) sideSettled_ = true;
+    }
+    if (firstReading) settlePierSideFromAxes();
     SkyPosition chained;
     bool sendChained = false;
     {
@@ -197,6 +204,15 @@ void MountSession::requestPosition() {
     if (link_ && state.ready && !state.slewing) link_->readAxisPositions();
 }
 
+bool MountSession::settlePierSideFromAxes() {
+    const MountState state = snapshot();
+    if (!link_ || !state.ready || state.slewing || !state.axes.valid) return false;
+    const PierState side = pierSideOfAxes(state.axes.decSteps);
+    if (side == PierState::Unknown || static_cast<int32_t>(side) == state.pierState) return false;
+    link_->setPierSide(static_cast<uint8_t>(side));
+    return true;
+}
+
 bool MountSession::skyPosition(const MountState& state, SkyPosition& sky) const {
     if (state.slewing && state.haveTarget) {
         sky = state.target;
@@ -283,6 +299,7 @@ void MountSession::onConfiguration(int32_t statusCode, int32_t, const MountConfi
         state_.ready = true;
         forgetSlewsLocked();
         flipStopped_ = false;
+        sideSettled_ = false;
         state_.tracking = false;
         state_.axes = AxisReading{};
         state_.lastStatus = statusCode;

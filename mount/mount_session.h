@@ -112,6 +112,11 @@ public:
     const char* setTracking(bool on);
     // Asks for the axis position unless not ready or slewing.
     void requestPosition();
+    // A new connection takes the east side of the pier: service() tells the
+    // link the side the first axis reading after connecting shows instead
+    // (through this; true when the link was told otherwise), before the
+    // front end can count on it.
+    bool settlePierSideFromAxes();
 
     // Where the mount points: the target while slewing, else the last
     // reading at its own sidereal time. False before any reading.
@@ -158,6 +163,7 @@ private:
     bool chainAfterFlip_ = false;  // the goto met a flip under way: sent again after it
     bool chainDue_ = false;        // that flip has ended: service() sends the goto
     bool flipStopped_ = false;     // a flip was stopped half done; no slew since
+    bool sideSettled_ = false;     // the side from the first reading is told
     MountEvent events_[kEventCapacity];
     size_t head_ = 0;  // oldest queued
     size_t count_ = 0;

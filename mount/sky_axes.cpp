@@ -40,6 +40,12 @@ SkyPosition axesToSky(int32_t raSteps, int32_t decSteps, bool westSide, long dou
     return {normalizedHours(raHours), dec};
 }
 
+PierState pierSideOfAxes(int32_t decSteps) {
+    if (decSteps > 0) return PierState::East;
+    if (decSteps < 0) return PierState::West;
+    return PierState::Unknown;
+}
+
 const char* skyPositionError(const SkyPosition& sky, char* message, int capacity) {
     if (!(sky.raHours >= 0.0 && sky.raHours <= 24.0)) {
         std::snprintf(message, static_cast<size_t>(capacity),

@@ -33,6 +33,11 @@ AxisTargets skyToAxes(const SkyPosition& sky, bool westSide, long double localSi
 SkyPosition axesToSky(int32_t raSteps, int32_t decSteps, bool westSide,
                       long double localSiderealTime, const AxisScale& scale);
 
+// The side of the pier counters show: the Dec axis turns one way from the
+// pole on the east side and the other way on the west side. Unknown at the
+// pole itself, where both sides meet.
+PierState pierSideOfAxes(int32_t decSteps);
+
 // Why a sky position cannot be a target ("RA 25 h is outside 0 to 24 h."),
 // or nullptr. Writes at most `capacity` bytes into `message`.
 const char* skyPositionError(const SkyPosition& sky, char* message, int capacity);

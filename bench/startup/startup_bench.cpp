@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/support/x11_windows.h"
+#include "tests/support/x11/x_server.h"
 
 namespace {
 
@@ -50,50 +50,13 @@ double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// A private X server: Xvfb picks a free display and writes its number to
-// the pipe it was given once it accepts clients.
-struct PrivateDisplay {
-    pid_t pid = -1;
-    std::string name;
-
-    bool start() {
-        int numberPipe[2];
-        if (pipe(numberPipe) != 0) return false;
-        pid = fork();
-        if (pid == 0) {
-            close(numberPipe[0]);
-            const std::string fd = std::to_string(numberPipe[1]);
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, STDERR_FILENO);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-noreset",
-                   "-screen", "0", "1024x768x24", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(numberPipe[1]);
-        std::string number;
-        char c;
-        while (read(numberPipe[0], &c, 1) == 1 && c != '\n') number.push_back(c);
-        close(numberPipe[0]);
-        if (pid < 0 || number.empty()) return false;
-        name = ":" + number;
-        return true;
-    }
-
-    ~PrivateDisplay() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-};
-
 // One start: the watch is on the display before the program starts, so its
 // window cannot be missed; then fork, exec, wait for the window, close it
 // and collect the exit status and peak RSS from wait4.
 Run startOnce(const Program& program, const std::string& display) {
     Run run;
-    zr8::x11::WindowWatch watch(display.c_str());
-    if (!watch.connected()) return run;
+    zr8::x_test::WindowManager watch(display);
+    if (!watch.ok()) return run;
     const auto start = Clock::now();
     const pid_t child = fork();
     if (child < 0) return run;
@@ -104,11 +67,10 @@ Run startOnce(const Program& program, const std::string& display) {
         _exit(127);
     }
     const auto running = [child] { return waitpid(child, nullptr, WNOHANG) == 0; };
-    const xcb_window_t window =
-        watch.waitShown(program.titlePrefix, std::chrono::seconds(30), running);
-    if (window != XCB_WINDOW_NONE) {
+    const uint32_t window = watch.waitShown(program.titlePrefix, std::chrono::seconds(30), running);
+    if (window != 0) {
         run.shownMs = msSince(start);
-        watch.requestClose(window);
+        watch.close(window);
     } else {
         kill(child, SIGKILL);
     }
@@ -117,7 +79,7 @@ Run startOnce(const Program& program, const std::string& display) {
     while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {}
     run.exitMs = msSince(start);
     run.peakKiB = usage.ru_maxrss;
-    run.ok = window != XCB_WINDOW_NONE && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    run.ok = window != 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return run;
 }
 
@@ -160,18 +122,19 @@ int main(int argc, char* argv[]) {
         {"zr8-setup", ZR8_SETUP_PATH, "ZR8 Encoder setup 1.1. ("},
         {"empty QDialog", ZR8_EMPTY_DIALOG_PATH, "empty dialog"},
     };
-    PrivateDisplay display;
-    if (!display.start()) {
-        std::fputs("startup_bench: cannot start Xvfb (package xvfb)\n", stderr);
+    zr8::x_test::PrivateXServer display;
+    std::string error;
+    if (!display.start(error)) {
+        std::fprintf(stderr, "startup_bench: %s\n", error.c_str());
         return 1;
     }
-    setenv("DISPLAY", display.name.c_str(), 1);
+    setenv("DISPLAY", display.display().c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
 
     for (const Program& program : programs) {
-        if (!startOnce(program, display.name).ok) {
+        if (!startOnce(program, display.display()).ok) {
             std::fprintf(stderr, "%s did not start, show its window and exit 0 on display %s\n",
-                         program.path, display.name.c_str());
+                         program.path, display.display().c_str());
             return 1;
         }
     }
@@ -179,7 +142,7 @@ int main(int argc, char* argv[]) {
     for (int i = 0; i < runs; ++i) {
         for (int k = 0; k < 2; ++k) {
             const int which = (i + k) % 2;  // alternate which one goes first
-            const Run r = startOnce(programs[which], display.name);
+            const Run r = startOnce(programs[which], display.display());
             if (!r.ok) {
                 std::fprintf(stderr, "%s failed in run %d (shown %.1f ms, exited %.1f ms)\n",
                              programs[which].name, i + 1, r.shownMs, r.exitMs);

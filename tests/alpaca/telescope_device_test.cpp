@@ -97,6 +97,9 @@ public:
     void abortMotion() override {
         locked([](auto& l) { l.abortMotion(); });
     }
+    void setPierSide(uint8_t pierState) override {
+        locked([pierState](auto& l) { l.setPierSide(pierState); });
+    }
 
 private:
     template <typename Call>

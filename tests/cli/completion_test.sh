@@ -17,7 +17,7 @@ offered() {  # the line typed so far
     echo "${COMPREPLY[*]}"
 }
 
-listed=$("$zr8ctl" --help | sed -n '/^Subcommands:/,$p' | awk 'NR > 1 && NF { print $1 }' | sort)
+listed=$("$zr8ctl" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR > 1 && NF { print $1 }' | sort)
 commands=$(offered "zr8ctl " | tr ' ' '\n' | sort)
 if [[ $listed != "$commands" ]]; then
     echo "zr8ctl --help lists:" $listed
@@ -25,7 +25,7 @@ if [[ $listed != "$commands" ]]; then
     exit 1
 fi
 for line in "zr8ctl move |north south west east" "zr8ctl --port sim tracking o|on off" \
-            "zr8ctl restore --o|--other-controller"; do
+            "zr8ctl restore --o|--other-controller" "zr8ctl goto 5 10 --flip a|avoid"; do
     got=$(offered "${line%|*}")
     [[ $got == "${line#*|}" ]] || { echo "'${line%|*}' completes to '$got'"; exit 1; }
 done

@@ -353,6 +353,17 @@ const RefusalCase kRefusals[] = {
      {"restore", "/nonexistent/backup.json"},
      literal(""),
      "No such file or directory"},
+    {"RaBeyondADay", {"goto", "24:00:01", "10"}, literal(""), "RA 24:00:01 is outside 0 to 24 h"},
+    {"DecBeyondThePole",
+     {"goto", "5", "-90.5"},
+     literal(""),
+     "Dec -90.5 is outside -90 to +90 degrees"},
+    {"MinutesOfSixty",
+     {"sync", "05:60:00", "10"},
+     literal(""),
+     "minutes and seconds run from 0 to 59"},
+    {"NotACoordinate", {"sync", "5h30m", "10"}, literal(""), "RA 5h30m: not a number of hours"},
+    {"FlipPolicy", {"goto", "5", "10", "--flip", "never"}, literal(""), "never"},
 };
 
 class Refusal : public ::testing::TestWithParam<RefusalCase> {};

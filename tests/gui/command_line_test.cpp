@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "x_server.h"
+#include "tests/support/x11/x_server.h"
 
 extern char** environ;
 

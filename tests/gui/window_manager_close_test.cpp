@@ -27,8 +27,8 @@
 #include "app/app_model.h"
 #include "gui_harness.h"
 #include "program_harness.h"
+#include "tests/support/x11/x_server.h"
 #include "ui/qt/dlg_main.h"
-#include "x_server.h"
 
 namespace zr8::ui {
 namespace {

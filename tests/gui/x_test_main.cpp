@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "x_server.h"
+#include "tests/support/x11/x_server.h"
 
 int main(int argc, char* argv[]) {
     testing::InitGoogleTest(&argc, argv);

@@ -213,6 +213,40 @@ TEST(Abort, ASlewNotEndedInTimeIsStoppedAndReported) {
     EXPECT_TRUE(h.idle());
 }
 
+// A new connection takes the east side; a front end that found the west
+// side in the counters says so, but never under a move or a flip.
+TEST(PierSide, SettledByTheFrontEndOnlyWhileNothingMoves) {
+    struct Case {
+        const char* name;
+        void (*before)(MountLink&);
+        uint8_t side;
+        Lines told;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"west", [](MountLink&) {}, 6, {"pier side 6"}, "west"},
+        {"unchanged", [](MountLink&) {}, 7, {}, "east"},
+        {"not a side", [](MountLink&) {}, 4, {"status 10"}, "east"},
+        {"under a slew", [](MountLink& h) { h.gotoTarget(9, 45); }, 6, {"status 10"}, "unknown"},
+        {"during a read", [](MountLink& h) { h.readAxes(); }, 6, {"pier side 6"}, "west"},
+        {"under a flip",
+         [](MountLink& h) { h.request(buildPierSideMoveMessage, uint8_t{4}); },
+         6,
+         {"status 10"},
+         "flipping"},
+    };
+    for (const Case& c : cases) {
+        MountLink h;
+        c.before(h);
+        h.take();
+        h.request(buildPierSideMessage, c.side);
+        EXPECT_EQ(h.take(), c.told) << c.name;
+        if (std::string(c.after) != "unknown") {
+            EXPECT_EQ(h.pierSide(), c.after) << c.name;
+        }
+    }
+}
+
 TEST(PierSide, ToldOnConnectAndAsAFlipStartsAndEnds) {
     MountLink h;
     h.listener.logMountCalls = true;

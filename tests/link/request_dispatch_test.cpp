@@ -255,7 +255,7 @@ TEST(Dispatch, ShortRequestReadsMissingArgumentsAsZero) {
 TEST(Dispatch, IgnoresEmptyAndUnknownRequests) {
     ReadyLink h;
     h.pipe({0x45, 0x80, 0x02});  // stray byte, then n = 0
-    h.pipe({0x81, 0x00, 0x81, 0x01, 0x81, 0x14, 0x81, 0xFF});
+    h.pipe({0x81, 0x00, 0x81, 0x01, 0x81, 0x15, 0x81, 0xFF});
     EXPECT_EQ(h.take(), Lines{});
     // Handed one directly, the dispatcher checks the same.
     Lines log;

@@ -229,6 +229,28 @@ TEST(MountSession, AReadingBecomesASkyPositionAtItsOwnTime) {
     EXPECT_NEAR(std::remainder(sky.raHours - double(state.axesSiderealTime) + 1, 24.0), 0, 1e-9);
 }
 
+// A connection takes the east side; counters past the pole the other way
+// are the west side, and the first reading after connecting tells the link
+// so (once), the pole telling nothing.
+TEST(MountSession, TellsTheLinkTheSideTheFirstReadingShows) {
+    const int32_t east = static_cast<int32_t>(PierState::East);
+    struct Case {
+        int32_t decSteps;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {{-216000, {"setPierSide 6"}}, {216000, {}}, {0, {}}};
+    for (const Case& c : cases) {
+        Session s;
+        s.configure();
+        s.session.onPierSide(east);
+        s.session.onAxisPositions({1, -360000, c.decSteps, east});
+        s.events();
+        s.session.onAxisPositions({1, -360000, c.decSteps, east});
+        s.events();
+        EXPECT_EQ(s.link.calls, c.calls) << c.decSteps;
+    }
+}
+
 TEST(MountSession, AFullQueueDropsTheOldestAndSaysSo) {
     Session s;
     for (size_t i = 0; i < MountSession::kEventCapacity + 3; ++i)

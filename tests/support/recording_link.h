@@ -41,6 +41,7 @@ public:
     void readAxisPositions() override { record("readAxisPositions", {}); }
     void syncPosition(int32_t ra, int32_t dec) override { record("syncPosition", {ra, dec}); }
     void abortMotion() override { record("abortMotion", {}); }
+    void setPierSide(uint8_t side) override { record("setPierSide", {side}); }
 
     std::vector<std::string> calls;
 

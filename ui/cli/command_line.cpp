@@ -12,6 +12,7 @@
 
 #include "link/wire.h"
 #include "ui/cli/commands.h"
+#include "ui/cli/help_texts.h"
 #include "ui/cli/invocation.h"
 #include "ui/cli/output.h"
 #include "ui/rules/control_ids.h"
@@ -69,8 +70,8 @@ const std::map<std::string, uint8_t> kDirections = {
     {"east", DirectionEast},
 };
 
-// A number of seconds from `minimum` to `maximum`; "nan" and "inf" are not.
-CLI::Validator secondsFrom(double minimum, double maximum) {
+// A number of `unit` from `minimum` to `maximum`; "nan" and "inf" are not.
+CLI::Validator numberFrom(double minimum, double maximum, const char* unit, const char* name) {
     char range[64];
     std::snprintf(range, sizeof range, "%g to %g", minimum, maximum);
     return CLI::Validator(
@@ -79,11 +80,15 @@ CLI::Validator secondsFrom(double minimum, double maximum) {
             const double value = std::strtod(text.c_str(), &end);
             if (text.empty() || *end != '\0' || !std::isfinite(value) || value < minimum ||
                 value > maximum) {
-                return text + " is not a number of seconds from " + range;
+                return text + " is not a number of " + unit + " from " + range;
             }
             return std::string();
         },
-        "SECONDS");
+        name);
+}
+
+CLI::Validator secondsFrom(double minimum, double maximum) {
+    return numberFrom(minimum, maximum, "seconds", "SECONDS");
 }
 
 // "--watch: nan is not ..." and the like, named by what the operator typed.
@@ -112,21 +117,16 @@ bool asksForJson(int argc, char** argv) {
 }  // namespace
 
 int readCommandLine(int argc, char** argv, Invocation& inv) {
-    CLI::App app{
-        "zr8ctl: the ZR8 mount controller from a terminal or a script.\n"
-        "Exit status: 0 done, 1 the port or the controller failed, 2 the command line or a\n"
-        "value or file it names is wrong (nothing written to the controller), 3 diff found\n"
-        "differences, 130 interrupted (143 terminated, 129 hung up; the link is taken down\n"
-        "cleanly, a manual move stopped first).",
-        "zr8ctl"};
+    CLI::App app{kProgramDescription, "zr8ctl"};
+    app.footer(kProgramFooter);
     app.set_version_flag("--version", std::string("zr8ctl ") + ZR8_VERSION);
     app.require_subcommand(1);
     // Common options may come before or after the command.
     app.fallthrough();
 
     app.add_option("-p,--port", inv.port,
-                   "the port: a device path (/dev/ttyUSB0), a port `zr8ctl ports` lists, or sim "
-                   "for the built-in simulator");
+                   "the port: a port `zr8ctl ports` lists, a device (/dev/ttyUSB0; on Windows "
+                   "COM3, com3, 3 or \\\\.\\COM3), or sim for the built-in simulator");
     app.add_option("-b,--baud", inv.baudRate, "the line's rate, 9600 or 115200")
         ->check(CLI::IsMember({9600, 115200}))
         ->capture_default_str();
@@ -139,6 +139,11 @@ int readCommandLine(int argc, char** argv, Invocation& inv) {
     app.add_option("--trace", inv.tracePath,
                    "write every frame both ways with its time to FILE (- for standard error)")
         ->type_name("FILE");
+    app.add_option("--longitude", inv.longitude,
+                   "the site's longitude in degrees, east positive, for the sidereal time that "
+                   "position, goto and sync count with")
+        ->check(numberFrom(-180.0, 360.0, "degrees", "DEGREES"))
+        ->capture_default_str();
 
     struct Sub {
         Command command;
@@ -147,6 +152,7 @@ int readCommandLine(int argc, char** argv, Invocation& inv) {
     std::vector<Sub> subs;
     auto add = [&](Command command, const char* name, const char* help) {
         CLI::App* sub = app.add_subcommand(name, help);
+        if (const char* footer = commandFooter(command); *footer != '\0') sub->footer(footer);
         subs.push_back({command, sub});
         return sub;
     };
@@ -201,6 +207,28 @@ int readCommandLine(int argc, char** argv, Invocation& inv) {
     restore->add_flag("--other-controller", inv.otherController,
                       "restore a backup of another controller (its identity or microstep "
                       "resolution differ)");
+
+    add(Command::Position, "position",
+        "show where the mount points: RA, Dec and the side of the pier");
+    const auto addSkyPosition = [&](CLI::App* sub) {
+        sub->add_option("ra", inv.raText, "right ascension in hours: 5.5 or 05:30:00")->required();
+        sub->add_option("dec", inv.decText, "declination in degrees: -10.25 or -10:15:00")
+            ->required();
+    };
+    CLI::App* slew = add(Command::Goto, "goto",
+                         "slew to RA and Dec and wait for \"Ready\" (Ctrl-C stops the mount); a "
+                         "meridian flip is made when needed, and when recommended unless --flip "
+                         "avoid");
+    addSkyPosition(slew);
+    slew->add_option("--flip", inv.flipPolicy,
+                     "recommended: flip when the controller recommends it; avoid: stay on this "
+                     "side unless a flip is needed")
+        ->check(CLI::IsMember({"recommended", "avoid"}))
+        ->capture_default_str();
+    CLI::App* sync = add(Command::Sync, "sync",
+                         "take RA and Dec as where the mount points now: the axis counters are "
+                         "set to them on the current side of the pier");
+    addSkyPosition(sync);
 
     std::vector<std::pair<const ControlOption*, CLI::Option*>> controlOptions;
     std::map<const ControlOption*, std::string> texts;

@@ -134,8 +134,8 @@ int refuse(Run& run, const std::string& message) {
 int withController(Run& run, const Body& body) {
     if (run.inv.port.empty()) {
         return refuse(run,
-                      "no port given: --port takes a device path, a port `zr8ctl ports` "
-                      "lists, or sim for the built-in simulator");
+                      "no port given: --port takes a port `zr8ctl ports` lists, a device "
+                      "(/dev/ttyUSB0, COM3), or sim for the built-in simulator");
     }
     // Outlives the link, which may hold its terminal open.
     sim::BuiltInSimulator simulator;
@@ -154,7 +154,7 @@ int withController(Run& run, const Body& body) {
     int code;
     ExitStop stop;
     {
-        ControllerSession session(events, ports, timeoutOf(run.inv), line);
+        ControllerSession session(events, ports, timeoutOf(run.inv), line, run.inv.longitude);
         const Result connected = session.connect(number, run.inv.baudRate);
         code = connected ? body(session) : reportFailure(run, connected, session);
         // Counted before the operator is told that another one cuts the wait.

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/cli/commands.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 
@@ -14,6 +12,8 @@
 #include "ui/cli/backup_commands.h"
 #include "ui/cli/command_run.h"
 #include "ui/cli/console.h"
+#include "ui/cli/file_access.h"
+#include "ui/cli/mount_commands.h"
 #include "ui/cli/port_choice.h"
 #include "ui/cli/setting_commands.h"
 #include "ui/cli/text_report.h"
@@ -65,7 +65,7 @@ int readOnce(Run& run, ControllerSession& session) {
 // a terminal, a line each otherwise; with --json one compact document a line,
 // a failure as the last.
 int watch(Run& run, ControllerSession& session) {
-    const bool inPlace = !run.out.json() && outputIsTerminal();
+    const bool inPlace = !run.out.json() && liveOutput() == LiveOutput::InPlace;
     const auto interval =
         std::chrono::microseconds(static_cast<int64_t>(run.inv.watchSeconds * 1e6));
     auto next = std::chrono::steady_clock::now();
@@ -204,6 +204,12 @@ int dispatch(Run& run) {
         return diff(run);
     case Command::Restore:
         return restore(run);
+    case Command::Position:
+        return position(run);
+    case Command::Goto:
+        return gotoPosition(run);
+    case Command::Sync:
+        return sync(run);
     }
     return kExitUsage;
 }
@@ -212,8 +218,8 @@ int dispatch(Run& run) {
 // mix with the results.
 std::FILE* openTrace(const std::string& path, std::string& error) {
     if (path == "-") return stderr;
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (file == nullptr) error = "--trace " + path + ": " + std::strerror(errno);
+    std::FILE* file = openLog(path, error);
+    if (file == nullptr) error = "--trace " + error;
     return file;
 }
 

@@ -4,18 +4,16 @@
 #include <algorithm>
 
 #include "app/heart_beat.h"
-#include "app/sky_time.h"
 #include "link/comm_control.h"
-#include "link/sky_clock.h"
 #include "link/status_codes.h"
 #include "platform/port_catalogue.h"
+#include "ui/cli/line_trace.h"
 
 namespace zr8::cli {
 
 namespace {
-// The observer's longitude the dialog program uses; zr8ctl never positions,
-// but the link asks for a clock.
-constexpr double kLongitude = 19.5;
+constexpr const char* kAwaitingAxes = "the axis position";
+constexpr const char* kAwaitingSlew = "the mount to reach its target";
 
 // The encoder format the link starts with until the controller reports its own.
 EncoderConfig initialFormat() {
@@ -26,20 +24,19 @@ EncoderConfig initialFormat() {
 }
 }  // namespace
 
-struct ControllerSession::Clock final : iSkyClock {
-    long double localSiderealTime() const override {
-        return localSiderealTimeAt(currentUtcTime(), kLongitude);
-    }
-};
-
 ControllerSession::ControllerSession(LinkEvents& events, PortCatalogue& ports,
-                                     std::chrono::milliseconds timeout, iLineTap& tap)
+                                     std::chrono::milliseconds timeout, LineTrace& line,
+                                     double longitude)
     : events_(events),
       ports_(ports),
+      line_(line),
       timeout_(timeout),
-      clock_(std::make_unique<Clock>()),
+      clock_(longitude),
+      mount_(clock_, nullptr),  // LinkEvents wakes the waits
       heartBeat_(std::make_unique<HeartBeat>()) {
-    link_ = std::make_unique<CommControl>(events_, *clock_, initialFormat(), ports_, &tap);
+    events_.forwardTo(&mount_);
+    link_ = std::make_unique<CommControl>(events_, clock_, initialFormat(), ports_, &line_);
+    mount_.attach(link_.get());
     heartBeat_->setListener(link_.get());
     heartBeat_->start();
 }
@@ -162,6 +159,96 @@ Result ControllerSession::pause(std::chrono::milliseconds duration) {
     return {r.end, r.status, ""};
 }
 
+void ControllerSession::serviceMount(SlewProgress* progress) {
+    mount::MountEvent events[mount::MountSession::kEventCapacity];
+    mount::MountState state;
+    const size_t n = mount_.service(events, std::size(events), state);
+    if (progress == nullptr) return;
+    for (size_t i = 0; i < n; ++i) {
+        if (events[i].kind == mount::MountEventKind::FlipAnswered) {
+            progress->answers.push_back({events[i].value, events[i].detail == FlipChoiceWithFlip});
+        }
+    }
+    progress->pierState = state.pierState;
+}
+
+Result ControllerSession::readAxes(mount::MountState& state) {
+    const EventMark from = events_.mark();
+    mount_.requestPosition();
+    const Result r = await(from, {}, LinkEvents::Record::Axes, kAwaitingAxes);
+    serviceMount(nullptr);
+    state = mount_.snapshot();
+    return r;
+}
+
+Result ControllerSession::settlePierSide() {
+    mount::MountState state;
+    // The session tells the link the side this first reading shows before
+    // anything counts by it; a refusal fails the next wait.
+    return readAxes(state);
+}
+
+Result ControllerSession::slewTo(const mount::SkyPosition& sky, mount::FlipPolicy policy,
+                                 const std::function<void(const SlewProgress&)>& watch,
+                                 SlewProgress& progress) {
+    if (Result r = settlePierSide(); !r) return r;
+    mount_.setFlipPolicy(policy);
+    const EventMark from = events_.mark();
+    if (mount_.slewTo(sky) != nullptr) return {WaitEnd::Failed, StatusNotConnectedYet, ""};
+    moving_ = slewing_ = true;
+    const auto start = std::chrono::steady_clock::now();
+    auto heard = start;  // the controller's last sign of life
+    uint64_t received = line_.receivedBytes();
+    EventMark wake = from;
+    for (;;) {
+        const auto now = std::chrono::steady_clock::now();
+        const WaitResult w = events_.waitFor(wake, {StatusReady}, LinkEvents::Record::FlipQuestion,
+                                             std::min(now + kSlewProgressPeriod, heard + timeout_),
+                                             interruptsAllowed_);
+        wake.flipQuestions = events_.mark().flipQuestions;
+        serviceMount(&progress);  // answers the flip questions
+        progress.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        if (w.end == WaitEnd::Failed || w.end == WaitEnd::Interrupted) {
+            return {w.end, w.status, kAwaitingSlew};
+        }
+        if (events_.statusSince(from, StatusReady)) break;
+        // The link polls every two seconds while the axes move: each answer
+        // is a sign of life.
+        if (const uint64_t bytes = line_.receivedBytes(); bytes != received) {
+            received = bytes;
+            heard = std::chrono::steady_clock::now();
+        } else if (std::chrono::steady_clock::now() >= heard + timeout_) {
+            return {WaitEnd::TimedOut, -1, kAwaitingSlew};
+        }
+        if (w.end == WaitEnd::TimedOut) watch(progress);
+    }
+    moving_ = slewing_ = false;
+    return {};
+}
+
+Result ControllerSession::syncTo(const mount::SkyPosition& sky, mount::MountState& state) {
+    if (Result r = settlePierSide(); !r) return r;
+    const EventMark from = events_.mark();
+    if (mount_.syncTo(sky) != nullptr) return {WaitEnd::Failed, StatusNotConnectedYet, ""};
+    const Result r = await(from, {}, LinkEvents::Record::Axes, kAwaitingAxes);
+    serviceMount(nullptr);
+    state = mount_.snapshot();
+    return r;
+}
+
+Result ControllerSession::abortSlew() {
+    const EventMark from = events_.mark();
+    mount_.abort();
+    if (Result r = await(from, {StatusReady}, LinkEvents::Record::None, "the stop"); !r) return r;
+    // The answer to the move or its poll may still be on its way, and would
+    // be taken for the next reading's.
+    readingInFlight_ = true;
+    Result r = fence();
+    if (r) moving_ = slewing_ = false;
+    return r;
+}
+
 bool ControllerSession::stopsOnClose() const {
     return !closed_ && moving_ && (!leaveMoving_ || events_.interrupted());
 }
@@ -174,7 +261,7 @@ ExitStop ControllerSession::close(int interruptsSeen) {
     if (stopsOnClose()) {
         interruptsAllowed_ = interruptsSeen;
         timeout_ = std::min(timeout_, kExitStopWait);
-        const Result r = stopMotion();
+        const Result r = slewing_ ? abortSlew() : stopMotion();
         outcome = r                               ? ExitStop::Confirmed
                   : r.end == WaitEnd::Interrupted ? ExitStop::NotWaited
                   : r.end == WaitEnd::TimedOut    ? ExitStop::Unconfirmed
@@ -183,6 +270,7 @@ ExitStop ControllerSession::close(int interruptsSeen) {
     closed_ = true;
     heartBeat_->clearListener();  // no tick in progress or to come
     link_->shutdown();            // no link thread reports any more
+    mount_.attach(nullptr);
     link_.reset();
     heartBeat_->stop();
     return outcome;

@@ -9,27 +9,36 @@
 // controller has received everything before it, so nothing is lost when the
 // port is closed right afterwards.
 //
+// Sky positions go through the mount layer as in every mount front end: a
+// MountSession hears everything the link reports, checks and sends gotos
+// and syncs, and answers the flip questions by the policy given.
+//
 // Threads: main thread only, apart from what LinkEvents says. The session
 // starts the link's and the heartbeat's threads; close() (or the
 // destructor) ends them.
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "link/records.h"
 #include "link/wire.h"
+#include "mount/mount_session.h"
+#include "mount/site_clock.h"
 #include "ui/cli/link_events.h"
 
 namespace zr8 {
 class CommControl;
 class HeartBeat;
 class PortCatalogue;
-class iLineTap;
 }  // namespace zr8
 
 namespace zr8::cli {
+
+class LineTrace;
 
 // What a connect awaits; a connection that does not come in time is what the
 // link itself reports as "Error: Cannot connect to device.".
@@ -42,6 +51,21 @@ inline constexpr std::chrono::milliseconds kConnectPauses{1500};
 // How long closing waits for a stop to be confirmed: a controller that
 // answers does so at once, and one that does not must not hold the exit.
 inline constexpr std::chrono::milliseconds kExitStopWait{3000};
+
+// How often a slew's progress is told.
+inline constexpr std::chrono::milliseconds kSlewProgressPeriod{1000};
+
+// A slew as far as it has come: the flip questions the policy answered
+// (the case, and whether with the flip) and the side of the pier.
+struct SlewProgress {
+    struct FlipAnswer {
+        int32_t flipCase = 0;
+        bool flip = false;
+    };
+    std::vector<FlipAnswer> answers;
+    int32_t pierState = 0;
+    std::chrono::milliseconds elapsed{0};
+};
 
 // What became of the stop that closing sends after a move this session
 // started (when it was not left moving on purpose).
@@ -64,11 +88,12 @@ struct Result {
 
 class ControllerSession {
 public:
-    // `events`, `ports` and `tap` outlive the session. `timeout` bounds each
+    // `events`, `ports` and `line` outlive the session. `timeout` bounds each
     // wait for the controller's answer; the connection may take
-    // kConnectPauses longer.
+    // kConnectPauses longer. `longitude` (degrees east) sets the sidereal
+    // time the link counts sky positions with.
     ControllerSession(LinkEvents& events, PortCatalogue& ports, std::chrono::milliseconds timeout,
-                      iLineTap& tap);
+                      LineTrace& line, double longitude);
     ~ControllerSession();
     ControllerSession(const ControllerSession&) = delete;
     ControllerSession& operator=(const ControllerSession&) = delete;
@@ -95,6 +120,25 @@ public:
     // Failed when the line is lost meanwhile.
     Result pause(std::chrono::milliseconds duration);
 
+    // Reads the axis counters; `state` then holds them and the side of the
+    // pier they show.
+    Result readAxes(mount::MountState& state);
+    // Slews to `sky` and waits for "Ready", answering flip questions by
+    // `policy` and telling `watch` how it goes every kSlewProgressPeriod.
+    // The side of the pier is taken from the counters first. Until
+    // "Ready", close() stops the mount. The controller answering nothing
+    // for the time-out ends the wait.
+    Result slewTo(const mount::SkyPosition& sky, mount::FlipPolicy policy,
+                  const std::function<void(const SlewProgress&)>& watch, SlewProgress& progress);
+    // Sets the counters to `sky` on the side they show, and reads them back
+    // into `state`.
+    Result syncTo(const mount::SkyPosition& sky, mount::MountState& state);
+    // Where the counters of `state` point.
+    bool skyPosition(const mount::MountState& state, mount::SkyPosition& sky) const {
+        return mount_.skyPosition(state, sky);
+    }
+    double longitude() const { return clock_.longitude(); }
+
     // Whether close() will stop a move first.
     bool stopsOnClose() const;
     // Stops a move this session started (unless left running and not
@@ -113,13 +157,18 @@ private:
                  LinkEvents::Record record, const char* awaited);
     Result fence();
     Result stopMotion();
+    Result abortSlew();
+    Result settlePierSide();
+    // Takes the mount session's events; flip answers go to `progress`.
+    void serviceMount(SlewProgress* progress);
 
     LinkEvents& events_;
     PortCatalogue& ports_;
+    LineTrace& line_;
     std::chrono::milliseconds timeout_;
     int interruptsAllowed_ = 0;  // more than these end a wait
-    struct Clock;
-    std::unique_ptr<Clock> clock_;
+    mount::SiteClock clock_;
+    mount::MountSession mount_;
     std::unique_ptr<HeartBeat> heartBeat_;
     std::unique_ptr<CommControl> link_;
     ConnectionInfo connection_;
@@ -127,6 +176,7 @@ private:
     uint8_t portNumber_ = 0;
     uint32_t baudRate_ = 0;
     bool moving_ = false;
+    bool slewing_ = false;  // a goto of this session's, until "Ready"
     bool leaveMoving_ = false;
     bool closed_ = false;
 };

@@ -9,9 +9,13 @@
 // told to, even something that appeared while zr8ctl was busy, and through a
 // symbolic link it writes the file the link names.
 //
+// Names are UTF-8; on Windows they are used as wide names, so that every
+// name the system takes can be given.
+//
 // One implementation per system, chosen by CMake.
 
 #include <cstddef>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,5 +48,9 @@ FileOutcome checkWritable(const std::string& path, bool replace, bool& exists, s
 // gives. On failure nothing under `path` has changed.
 FileOutcome writeWholeFile(const std::string& path, std::string_view text, bool replace,
                            bool& exists, std::string& error);
+
+// A text file `path` opened for writing from its start (made, or emptied),
+// for a log; null with `error` saying why.
+std::FILE* openLog(const std::string& path, std::string& error);
 
 }  // namespace zr8::cli

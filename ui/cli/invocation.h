@@ -23,6 +23,9 @@ enum class Command {
     Backup,
     Diff,
     Restore,
+    Position,
+    Goto,
+    Sync,
 };
 
 struct Invocation {
@@ -33,7 +36,8 @@ struct Invocation {
     uint32_t baudRate = 9600;
     bool json = false;
     double timeoutSeconds = 15;
-    std::string tracePath;  // empty: no trace; "-": standard error
+    std::string tracePath;    // empty: no trace; "-": standard error
+    double longitude = 19.5;  // degrees east, for the sidereal time
 
     // read
     double watchSeconds = 0;  // 0: read once
@@ -55,6 +59,11 @@ struct Invocation {
     bool dryRun = false;           // restore
     bool store = false;            // restore
     bool otherController = false;  // restore a backup of another controller
+
+    // goto, sync: as typed, read by sky_coordinates
+    std::string raText;
+    std::string decText;
+    std::string flipPolicy = "recommended";  // goto: or "avoid"
 };
 
 // Reads the command line. Returns the exit code to end with when the

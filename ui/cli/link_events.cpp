@@ -17,6 +17,7 @@ bool isErrorStatus(int32_t code) {
     case StatusAlreadyConnected:
     case StatusNotConnectedYet:
     case StatusConnectionLost:
+    case StatusSlewOverdue:
         return true;
     default:
         return false;
@@ -25,7 +26,13 @@ bool isErrorStatus(int32_t code) {
 
 EventMark LinkEvents::mark() const {
     std::lock_guard lock(mutex_);
-    return {statuses_.size(), configurations_, positionCount_};
+    return {statuses_.size(), configurations_, positionCount_, axesCount_, flipQuestions_};
+}
+
+bool LinkEvents::statusSince(const EventMark& from, int32_t statusCode) const {
+    std::lock_guard lock(mutex_);
+    return std::find(statuses_.begin() + static_cast<std::ptrdiff_t>(from.statuses),
+                     statuses_.end(), statusCode) != statuses_.end();
 }
 
 WaitResult LinkEvents::waitFor(const EventMark& from, std::initializer_list<int32_t> wanted,
@@ -36,6 +43,8 @@ WaitResult LinkEvents::waitFor(const EventMark& from, std::initializer_list<int3
     const auto ended = [&] {
         if (record == Record::Configuration && configurations_ > from.configurations) return true;
         if (record == Record::Positions && positionCount_ > from.positions) return true;
+        if (record == Record::Axes && axesCount_ > from.axes) return true;
+        if (record == Record::FlipQuestion && flipQuestions_ > from.flipQuestions) return true;
         for (; looked < statuses_.size(); ++looked) {
             const int32_t code = statuses_[looked];
             if (std::find(wanted.begin(), wanted.end(), code) != wanted.end()) return true;
@@ -99,6 +108,7 @@ ConnectionInfo LinkEvents::connection() const {
 }
 
 void LinkEvents::onStatus(int32_t statusCode) {
+    if (next_) next_->onStatus(statusCode);
     {
         std::lock_guard lock(mutex_);
         statuses_.push_back(statusCode);
@@ -107,8 +117,9 @@ void LinkEvents::onStatus(int32_t statusCode) {
     changed_.notify_all();
 }
 
-void LinkEvents::onConfiguration(int32_t statusCode, int32_t, const MountConfig& mount,
+void LinkEvents::onConfiguration(int32_t statusCode, int32_t extra, const MountConfig& mount,
                                  const EncoderConfig& encoder) {
+    if (next_) next_->onConfiguration(statusCode, extra, mount, encoder);
     {
         // The records before the count: a wait that sees the count sees them.
         std::lock_guard lock(mutex_);
@@ -121,6 +132,7 @@ void LinkEvents::onConfiguration(int32_t statusCode, int32_t, const MountConfig&
 }
 
 void LinkEvents::onPositions(const EncoderPositions& positions) {
+    if (next_) next_->onPositions(positions);
     {
         std::lock_guard lock(mutex_);
         positions_ = positions;
@@ -130,11 +142,34 @@ void LinkEvents::onPositions(const EncoderPositions& positions) {
 }
 
 void LinkEvents::onConnection(const ConnectionInfo& connection) {
+    if (next_) next_->onConnection(connection);
     {
         std::lock_guard lock(mutex_);
         connection_ = connection;
     }
     changed_.notify_all();
+}
+
+void LinkEvents::onMeridianFlipQuery(int32_t flipCase) {
+    if (next_) next_->onMeridianFlipQuery(flipCase);
+    {
+        std::lock_guard lock(mutex_);
+        ++flipQuestions_;
+    }
+    changed_.notify_all();
+}
+
+void LinkEvents::onAxisPositions(const AxisReading& reading) {
+    if (next_) next_->onAxisPositions(reading);
+    {
+        std::lock_guard lock(mutex_);
+        ++axesCount_;
+    }
+    changed_.notify_all();
+}
+
+void LinkEvents::onPierSide(int32_t pierState) {
+    if (next_) next_->onPierSide(pierState);
 }
 
 }  // namespace zr8::cli

@@ -4,6 +4,9 @@
 // for what it asked for with a deadline; and the operator's interrupt,
 // which ends every interruptible wait at once.
 //
+// Each report is handed on first to the listener given to forwardTo (the
+// mount session), so that a wait that sees a report finds it there too.
+//
 // Threads: the link's worker calls the iNotificationListener operations;
 // interrupt() may come from any thread (the interrupt watch's); the rest
 // belongs to the main thread. One mutex guards everything; nothing is
@@ -28,6 +31,8 @@ struct EventMark {
     size_t statuses = 0;
     uint64_t configurations = 0;
     uint64_t positions = 0;
+    uint64_t axes = 0;
+    uint64_t flipQuestions = 0;
 };
 
 enum class WaitEnd {
@@ -45,9 +50,14 @@ struct WaitResult {
 class LinkEvents final : public iNotificationListener {
 public:
     // What a wait looks for after its mark besides the wanted statuses.
-    enum class Record { None, Configuration, Positions };
+    enum class Record { None, Configuration, Positions, Axes, FlipQuestion };
+
+    // Before the link starts: every report goes to `next` first.
+    void forwardTo(iNotificationListener* next) { next_ = next; }
 
     EventMark mark() const;
+    // Whether `statusCode` came after `from`.
+    bool statusSince(const EventMark& from, int32_t statusCode) const;
 
     // Until one of `wanted` (or the record) arrives after `from`, an error
     // status does (a lost line counts however long ago it was lost), the
@@ -71,18 +81,23 @@ public:
     void onStatus(int32_t statusCode) override;
     void onConfiguration(int32_t statusCode, int32_t extra, const MountConfig& mount,
                          const EncoderConfig& encoder) override;
-    void onMeridianFlipQuery(int32_t) override {}
+    void onMeridianFlipQuery(int32_t flipCase) override;
     void reservedNotification(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
                               int32_t) override {}
     void onPositions(const EncoderPositions& positions) override;
     void onConnection(const ConnectionInfo& connection) override;
+    void onAxisPositions(const AxisReading& reading) override;
+    void onPierSide(int32_t pierState) override;
 
 private:
+    iNotificationListener* next_ = nullptr;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<int32_t> statuses_;
     uint64_t configurations_ = 0;
     uint64_t positionCount_ = 0;
+    uint64_t axesCount_ = 0;
+    uint64_t flipQuestions_ = 0;
     MountConfig mount_;
     EncoderConfig encoder_;
     EncoderPositions positions_;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/cli/port_choice.h"
 
+#include "platform/device_scan.h"
 #include "sim/built_in_simulator.h"
 
 namespace zr8::cli {
@@ -18,11 +19,15 @@ uint8_t choosePort(PortCatalogue& ports, const std::string& text, std::string& e
         error = "--port is empty";
         return 0;
     }
+    // As the system names the port: on Windows "7", "com7", "COM7:" and
+    // "\\.\COM7" are all COM7.
+    const std::string name = typedPortName(text);
     uint8_t found = 0;
     int matches = 0;
     for (const PortEntry& entry : ports.entries()) {
-        const bool names = text == portName(entry) || text == entry.devicePath ||
-                           text == entry.label() || text == entry.description;
+        const bool names = text == portName(entry) || name == portName(entry) ||
+                           name == entry.devicePath || text == entry.label() ||
+                           text == entry.description;
         if (names) {
             found = entry.number;
             ++matches;
@@ -33,14 +38,16 @@ uint8_t choosePort(PortCatalogue& ports, const std::string& text, std::string& e
         error = "--port " + text + " names more than one port; give the device path";
         return 0;
     }
-    // A path the catalogue does not list: opening it tells what is wrong.
-    if (text.find('/') != std::string::npos || text.find('\\') != std::string::npos) {
+    // A path or a port the catalogue does not list (a Bluetooth or virtual
+    // COM port): opening it tells what is wrong.
+    if (systemPortNumber(name) != 0 || text.find('/') != std::string::npos ||
+        text.find('\\') != std::string::npos) {
         if (const uint8_t number = ports.addDevicePath(text)) return number;
         error = "--port " + text + ": no more ports can be added";
         return 0;
     }
-    error = "--port " + text + ": no such port; give a device path (e.g. /dev/ttyUSB0), " +
-            "a port that `zr8ctl ports` lists, or " + kSimulatorPortName +
+    error = "--port " + text + ": no such port; give a port that `zr8ctl ports` lists, " +
+            "a device (/dev/ttyUSB0, COM3), or " + kSimulatorPortName +
             " for the built-in simulator";
     return 0;
 }

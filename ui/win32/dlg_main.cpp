@@ -124,22 +124,11 @@ INT_PTR DlgMain::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
     case WM_HSCROLL:
         return TRUE;  // the speed is read when an arrow is clicked
-    case WM_SHOWWINDOW:
-        // Reported once the showing is through, not from inside it.
-        if (wParam != FALSE && firstShown_) ::PostMessageW(window(), WM_APP, 0, 0);
-        return FALSE;
     case WM_NCDESTROY:
         // The handle may soon name another window: notifications from now
         // on go nowhere.
         window_.store(nullptr, std::memory_order_release);
         return FALSE;
-    case WM_APP:
-        if (firstShown_) {
-            const std::function<void()> shown = std::move(firstShown_);
-            firstShown_ = nullptr;
-            shown();
-        }
-        return TRUE;
     default:
         return FALSE;
     }

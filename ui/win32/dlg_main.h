@@ -15,7 +15,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <functional>
 #include <memory>
 
 #include "app/wm_user_sender.h"
@@ -55,10 +54,6 @@ public:
     // Null before WM_INITDIALOG and after WM_NCDESTROY.
     HWND window() const { return window_.load(std::memory_order_acquire); }
 
-    // Start-up measurements only: called once, on this thread, when the
-    // window has first been shown.
-    void onFirstShown(std::function<void()> shown) { firstShown_ = std::move(shown); }
-
 private:
     class View;  // what the rules see of this dialog, and the rules themselves
 
@@ -79,7 +74,6 @@ private:
     HICON icons_[2] = {};
     bool ending_ = false;
     bool ended_ = false;
-    std::function<void()> firstShown_;
 };
 
 }  // namespace zr8::win32

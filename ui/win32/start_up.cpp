@@ -8,7 +8,6 @@
 #include "platform/port_catalogue.h"
 #include "sim/built_in_simulator.h"
 #include "ui/win32/dlg_main.h"
-#include "ui/win32/shown_probe.h"
 #include "ui/wiring/wired_program.h"
 
 namespace zr8::win32 {
@@ -18,9 +17,7 @@ namespace {
 class WiredDlgMain final : public ui::iWiredDialog {
 public:
     WiredDlgMain(HINSTANCE instance, iZR6Control& link, AppModel& model, PortCatalogue& ports)
-        : dialog_(instance, link, model, ports) {
-        if (shownProbeAsked()) dialog_.onFirstShown([this] { reportShown(dialog_.window()); });
-    }
+        : dialog_(instance, link, model, ports) {}
     iMainDlgCallback& callback() override { return dialog_.callback(); }
     iWMUserSender& sink() override { return dialog_; }
     void run() override { dialog_.run(); }

@@ -18,12 +18,23 @@ namespace {
 constexpr int kQuitSignal = SIGUSR1;
 }  // namespace
 
-bool outputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
 
-void keepRunningWhenOutputCloses() {
+// Nothing to put back: the program ends with the setup.
+struct ConsoleSetup::Impl {};
+
+ConsoleSetup::ConsoleSetup() {
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+ConsoleSetup::~ConsoleSetup() = default;
+
+LiveOutput liveOutput() {
+    return ::isatty(STDOUT_FILENO) == 1 ? LiveOutput::InPlace : LiveOutput::NotATerminal;
 }
 
 struct InterruptWatch::Impl {

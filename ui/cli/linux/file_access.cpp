@@ -258,4 +258,10 @@ FileOutcome writeWholeFile(const std::string& path, std::string_view text, bool 
     return outcome;
 }
 
+std::FILE* openLog(const std::string& path, std::string& error) {
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) error = systemError(path);
+    return file;
+}
+
 }  // namespace zr8::cli

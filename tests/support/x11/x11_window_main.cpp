@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "bench/support/x11_windows.h"
+#include "tests/support/x11/x_server.h"
 
 namespace {
 
@@ -52,8 +52,8 @@ int main(int argc, char* argv[]) {
         ++i;
     }
 
-    zr8::x11::WindowWatch watch;
-    if (!watch.connected()) {
+    zr8::x_test::WindowManager watch("");
+    if (!watch.ok()) {
         std::fprintf(stderr, "x11-window: cannot connect to the X server '%s'\n",
                      std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "");
         return 1;
@@ -64,10 +64,10 @@ int main(int argc, char* argv[]) {
         return !ended;
     };
     const auto start = std::chrono::steady_clock::now();
-    const xcb_window_t window = watch.waitShown(title, std::chrono::seconds(seconds), alive);
+    const uint32_t window = watch.waitShown(title, std::chrono::seconds(seconds), alive);
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    if (window == XCB_WINDOW_NONE) {
+    if (window == 0) {
         if (ended)
             std::fprintf(
                 stderr,
@@ -81,7 +81,7 @@ int main(int argc, char* argv[]) {
     std::printf("shown after %.0f ms: \"%s\"; asking it to close\n", ms,
                 watch.title(window).c_str());
     std::fflush(stdout);
-    if (!watch.requestClose(window)) {
+    if (!watch.close(window)) {
         std::fputs("x11-window: the X server went away before the close request was handled\n",
                    stderr);
         return 1;

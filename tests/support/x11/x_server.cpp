@@ -1,16 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "x_server.h"
+#include "tests/support/x11/x_server.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <set>
 
 namespace zr8::x_test {
 
@@ -22,6 +26,19 @@ using Reply = std::unique_ptr<T, decltype(&std::free)>;
 template <typename T>
 Reply<T> reply(T* raw) {
     return Reply<T>(raw, &std::free);
+}
+
+using Clock = std::chrono::steady_clock;
+
+std::string textProperty(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property) {
+    if (property == XCB_ATOM_NONE) return {};
+    auto text = reply(xcb_get_property_reply(
+        connection,
+        xcb_get_property(connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+        nullptr));
+    if (!text || text->format != 8) return {};
+    return std::string(static_cast<const char*>(xcb_get_property_value(text.get())),
+                       static_cast<size_t>(xcb_get_property_value_length(text.get())));
 }
 
 }  // namespace
@@ -77,7 +94,15 @@ bool PrivateXServer::start(std::string& error) {
 }
 
 WindowManager::WindowManager(const std::string& display)
-    : connection_(xcb_connect(display.c_str(), nullptr)) {}
+    : connection_(xcb_connect(display.empty() ? nullptr : display.c_str(), nullptr)) {
+    if (!ok()) return;
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    // Without a window manager a program's top-level windows are the root's
+    // children: their creation is told to whoever asks on the root.
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(connection_);
+}
 
 WindowManager::~WindowManager() { xcb_disconnect(connection_); }
 
@@ -130,13 +155,77 @@ uint32_t WindowManager::windowOf(pid_t pid) {
 }
 
 std::string WindowManager::title(uint32_t window) {
-    auto name = reply(xcb_get_property_reply(
-        connection_,
-        xcb_get_property(connection_, 0, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 0, 256),
-        nullptr));
-    if (!name) return {};
-    return std::string(static_cast<const char*>(xcb_get_property_value(name.get())),
-                       static_cast<size_t>(xcb_get_property_value_length(name.get())));
+    const std::string text = textProperty(connection_, window, atom("_NET_WM_NAME"));
+    return text.empty() ? textProperty(connection_, window, XCB_ATOM_WM_NAME) : text;
+}
+
+void WindowManager::watch(uint32_t window) {
+    const uint32_t mask = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection_, window, XCB_CW_EVENT_MASK, &mask);
+}
+
+bool WindowManager::viewable(uint32_t window) {
+    auto attributes = reply(xcb_get_window_attributes_reply(
+        connection_, xcb_get_window_attributes(connection_, window), nullptr));
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+uint32_t WindowManager::waitShown(const std::string& titlePrefix, std::chrono::milliseconds timeout,
+                                  const std::function<bool()>& keepWaiting) {
+    if (!ok()) return 0;
+    const auto deadline = Clock::now() + timeout;
+    const auto matches = [&](xcb_window_t window) {
+        return title(window).rfind(titlePrefix, 0) == 0;
+    };
+    // Windows that exist already are watched now; one on screen counts.
+    std::set<xcb_window_t> watched;
+    auto tree =
+        reply(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
+    if (tree) {
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            watch(children[i]);
+            watched.insert(children[i]);
+        }
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
+            if (viewable(children[i]) && matches(children[i])) return children[i];
+    }
+    xcb_flush(connection_);
+
+    for (;;) {
+        while (xcb_generic_event_t* raw = xcb_poll_for_event(connection_)) {
+            auto event = reply(raw);
+            xcb_window_t candidate = XCB_WINDOW_NONE;
+            switch (event->response_type & 0x7f) {
+            case XCB_CREATE_NOTIFY: {
+                const auto* created = reinterpret_cast<xcb_create_notify_event_t*>(raw);
+                if (created->parent != root_) break;
+                watch(created->window);
+                watched.insert(created->window);
+                xcb_flush(connection_);
+                // It may have been mapped and exposed before we asked.
+                if (viewable(created->window)) candidate = created->window;
+                break;
+            }
+            case XCB_EXPOSE: {
+                const auto* exposed = reinterpret_cast<xcb_expose_event_t*>(raw);
+                if (exposed->count == 0 && watched.count(exposed->window) != 0)
+                    candidate = exposed->window;
+                break;
+            }
+            default:
+                break;
+            }
+            if (candidate != XCB_WINDOW_NONE && matches(candidate)) return candidate;
+        }
+        if (!ok()) return 0;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return 0;
+        if (keepWaiting && !keepWaiting()) return 0;
+        pollfd p{xcb_get_file_descriptor(connection_), POLLIN, 0};
+        poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 50)));
+    }
 }
 
 WindowPicture WindowManager::picture(uint32_t window) {
