@@ -55,7 +55,17 @@ void LinkEngine::process(const uint8_t* message, size_t length) {
                 assembler_.reset();
                 quietTicks_ = 0;
             }
+            const LinkState before = link_.seq.state;
             requests_.dispatch(message, length);
+            // The reply the request took the place of still comes first. A
+            // move may overtake any; the others only a front end's position
+            // read, which the dialogs never send.
+            const LinkState after = link_.seq.state;
+            if (after != before &&
+                (after == LinkState::MoveSent || before == LinkState::AxisReadSent)) {
+                displaced_ = before;
+                displacedCommand_ = requests_.commandAwaited(before);
+            }
         }
         break;
     }
@@ -137,6 +147,14 @@ LinkResult LinkEngine::onReply(const uint8_t* frame, size_t length) {
     // The reply is read by the room that awaits it; with nothing awaited it
     // is ignored.
     const LinkState state = link_.seq.state;
+    // The controller answers in order: the displaced reply is the first
+    // after the move, or lost.
+    const uint8_t displaced = displacedCommand_;
+    displacedCommand_ = 0;
+    if (displaced != 0 && length > 2 && frame[2] == displaced) {
+        requests_.onDisplacedReply(displaced_, frame);
+        return LinkResult::None;
+    }
     if (ConnectSequence::awaits(state)) return connectSequence_.onReply(frame, length);
     if (RequestDispatcher::awaits(state)) requests_.onReply(frame);
     if (Positioner::awaits(state)) positioner_.onReply(frame);
@@ -155,6 +173,7 @@ LinkResult LinkEngine::onTick() {
     }
     if (connectSequence_.onTick() == LinkResult::ClosePort) return LinkResult::ClosePort;
     requests_.onTick();
+    positioner_.onTick();
     if (link_.seq.tickDelay()) {
         if (link_.seq.state == LinkState::PollDue) {
             positioner_.sendPoll();

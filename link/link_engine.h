@@ -56,6 +56,10 @@ private:
     MessageCollector collector_;
     ReplyAssembler assembler_;
     int32_t quietTicks_ = 0;  // ticks without a byte while a reply is half received
+    // A request went out while another's reply was awaited: that reply
+    // comes first, known by its command byte, and goes to its request.
+    LinkState displaced_ = LinkState::Idle;
+    uint8_t displacedCommand_ = 0;
 
     Positioner positioner_{link_};
     ConnectSequence connectSequence_{link_};

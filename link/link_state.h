@@ -39,6 +39,7 @@ enum class LinkResult : int32_t {
     ClosePort = 2,  // the controller was rejected or did not answer
 };
 
+inline constexpr int32_t kTicksPerSecond = 4;
 inline constexpr int32_t kConnectTimeoutTicks = 40;
 inline constexpr int32_t kIdentifyDelayTicks = 2;
 inline constexpr int32_t kPollDelayTicks = 8;

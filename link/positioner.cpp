@@ -19,6 +19,7 @@ double stepsPerHour(uint32_t microstepsPerTurn) { return microstepsPerTurn / 24.
 void Positioner::reset() {
     // Told even when unchanged: a front end learns the side of each connection.
     pierState_ = PierState::East;
+    sideUncertain_ = false;
     link_.listener.onPierSide(static_cast<int32_t>(pierState_));
 }
 
@@ -39,21 +40,25 @@ void Positioner::pierSideMove(uint8_t selector) {
     switch (selector) {
     case 1:  // east side: the meridian at declination 0 seen from the east
         setPierState(PierState::East);
+        sideUncertain_ = false;
         sendCommandBBWW(link_.transport, CmdSetAxisPositions, kArgOne, kAxisBoth, 0u - quarterRa,
                         quarterDec);
         break;
     case 2:
         setPierState(PierState::FlipToEast);
+        startFollowing();
         link_.seq.state = LinkState::AxisPositionsSent;
         sendCommandBB(link_.transport, CmdReadAxisPositions, kArgOne, kAxisBoth);
         break;
     case 3:  // west side: the same point seen from the west
         setPierState(PierState::West);
+        sideUncertain_ = false;
         sendCommandBBWW(link_.transport, CmdSetAxisPositions, kArgOne, kAxisBoth, quarterRa,
                         0u - quarterDec);
         break;
     case 4:
         setPierState(PierState::FlipToWest);
+        startFollowing();
         link_.seq.state = LinkState::AxisPositionsSent;
         sendCommandBB(link_.transport, CmdReadAxisPositions, kArgOne, kAxisBoth);
         break;
@@ -85,33 +90,75 @@ void Positioner::startMeridianFlip(uint16_t choice) {
     slew(outcome.westSide, meridianOffsetHours(targetRaHours_, link_.clock.localSiderealTime()));
 }
 
-void Positioner::sync(int32_t raArcsec, int32_t decArcsec) {
-    if (link_.seq.state != LinkState::Idle ||
+bool Positioner::sync(int32_t raArcsec, int32_t decArcsec) {
+    if (following() || sideUncertain_ ||
         (pierState_ != PierState::East && pierState_ != PierState::West)) {
         link_.listener.onStatus(StatusCommunicationError);
-        return;
+        return false;
     }
     const double d =
         meridianOffsetHours(raArcsec / kArcsecPerRaHour, link_.clock.localSiderealTime());
     const AxisTargets at =
         targetsAt(pierState_ == PierState::West, d, decArcsec / kArcsecPerDegree);
+    // No reply comes to this frame, so it may go out while another reply is
+    // awaited.
     sendCommandBBWW(link_.transport, CmdSetAxisPositions, kArgOne, kAxisBoth,
                     static_cast<uint32_t>(at.raSteps), static_cast<uint32_t>(at.decSteps));
+    return true;
 }
 
 void Positioner::abort() {
-    sendCommandBB(link_.transport, CmdStopAxes, 0x00, kAxisBoth);
-    const bool following = awaits(link_.seq.state) || (link_.seq.state == LinkState::Delay &&
-                                                       link_.seq.next == LinkState::PollDue);
-    if (following) link_.seq.state = LinkState::Idle;
+    stopFollowing();
     link_.listener.onStatus(StatusReady);
+}
+
+void Positioner::onTick() {
+    if (!following()) return;
+    if (++followedTicks_ >= limitTicks_) {
+        stopFollowing();
+        link_.listener.onStatus(StatusSlewOverdue);
+        return;
+    }
+    // A reply lost on the line, or a controller gone quiet: ask again rather
+    // than wait for ever.
+    const LinkState state = link_.seq.state;
+    if ((state == LinkState::MoveSent || state == LinkState::PollSent) &&
+        ++silentTicks_ >= kPollDelayTicks)
+        sendPoll();
+}
+
+bool Positioner::following() const {
+    const LinkState state = link_.seq.state;
+    return awaits(state) || state == LinkState::PollDue ||
+           (state == LinkState::Delay && link_.seq.next == LinkState::PollDue);
+}
+
+void Positioner::startFollowing() {
+    limitTicks_ = slewLimitTicks(link_.mount);
+    followedTicks_ = 0;
+    silentTicks_ = 0;
+}
+
+void Positioner::stopFollowing() {
+    sendCommandBB(link_.transport, CmdStopAxes, 0x00, kAxisBoth);
+    if (following()) link_.seq.state = LinkState::Idle;
+    // The axis targets are absolute: from the side the flip started from,
+    // the next slew drives both axes back into that side's range, so every
+    // later target agrees with its side's formulas. Until then the counters
+    // may lie past the pole, so no sync is taken for this side.
+    if (pierState_ == PierState::FlipToWest || pierState_ == PierState::FlipToEast) {
+        setPierState(pierState_ == PierState::FlipToWest ? PierState::East : PierState::West);
+        sideUncertain_ = true;
+    }
 }
 
 void Positioner::settleSide(uint8_t pierState) {
     const auto side = static_cast<PierState>(pierState);
     const bool settled = pierState_ == PierState::East || pierState_ == PierState::West;
-    if (link_.seq.state != LinkState::Idle || !settled ||
-        (side != PierState::East && side != PierState::West)) {
+    // A read under way is answered by the side the counters are counted on
+    // then; only a move or a flip must not change sides under it.
+    const bool moving = following() && link_.seq.state != LinkState::AxisPositionsSent;
+    if (moving || !settled || (side != PierState::East && side != PierState::West)) {
         link_.listener.onStatus(StatusCommunicationError);
         return;
     }
@@ -141,6 +188,7 @@ void Positioner::onReply(const uint8_t* frame) {
 
 void Positioner::sendPoll() {
     link_.seq.state = LinkState::PollSent;
+    silentTicks_ = 0;
     sendCommandB(link_.transport, CmdPollMotion, kArgOne);
 }
 
@@ -149,6 +197,8 @@ void Positioner::slew(bool westSide, double d) {
     targetWestSide_ = westSide;
     moveKind_ = MoveKind::Slew;
     corrected_ = false;
+    sideUncertain_ = false;
+    startFollowing();
     sendMove();
     link_.listener.onStatus(StatusPositioning);
 }
@@ -161,6 +211,7 @@ void Positioner::recomputeRaTarget() {
 
 void Positioner::sendMove() {
     link_.seq.state = LinkState::MoveSent;
+    silentTicks_ = 0;
     sendCommandBBWW(link_.transport, CmdPositionAxes, kArgOne, kAxisBoth,
                     static_cast<uint32_t>(targets_.raSteps),
                     static_cast<uint32_t>(targets_.decSteps));

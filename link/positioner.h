@@ -33,15 +33,23 @@ public:
     void startMeridianFlip(uint16_t choice);
 
     // Request 18: sets the axis counters to where the sky position lies on
-    // the current side. Refused (status 10) while a reply is awaited or a
-    // flip is under way: the counters must not change under a move.
-    void sync(int32_t raArcsec, int32_t decArcsec);
+    // the current side; true when sent. Refused (status 10) while a move is
+    // followed, a flip is under way, or after a flip stopped half done until
+    // the next slew (the counters may lie in the other side's range then):
+    // the counters must not change under a move nor be set for a side they
+    // are not on.
+    bool sync(int32_t raArcsec, int32_t decArcsec);
     // Request 19: stops both axes and ends the move being followed, so no
-    // correction pass starts them again; then "Ready".
+    // correction pass starts them again; then "Ready". A flip stopped half
+    // done counts as not made: the side is the one it started from.
     void abort();
+    // One heartbeat: an acknowledgement or poll reply that has not come for
+    // kPollDelayTicks is asked for with a poll, and a move followed beyond
+    // slewLimitTicks is stopped as by abort and reported with status 19.
+    void onTick();
     // Request 20: the side the front end found (6 west, 7 east), taken
-    // only while nothing is awaited and no flip is under way (else status
-    // 10): the side decides how the next goto and sync count.
+    // unless a move is followed or a flip is under way (else status 10):
+    // the side decides how the next goto and sync count.
     void settleSide(uint8_t pierState);
 
     // True in the states whose reply belongs to a move.
@@ -49,10 +57,14 @@ public:
     void onReply(const uint8_t* frame);
     // The delay after a move has run out: ask how it goes.
     void sendPoll();
+    // A move's reply or delay is awaited.
+    bool following() const;
 
 private:
     enum class MoveKind { Slew, HalfTurn };
 
+    void startFollowing();
+    void stopFollowing();
     void slew(bool westSide, double meridianOffset);
     void recomputeRaTarget();
     void onAxisPositions(const uint8_t* frame);
@@ -70,6 +82,10 @@ private:
     bool targetWestSide_ = false;
     MoveKind moveKind_ = MoveKind::Slew;
     bool corrected_ = false;
+    bool sideUncertain_ = false;  // a flip was stopped half done; no slew since
+    int32_t limitTicks_ = 0;      // of the move being followed
+    int32_t followedTicks_ = 0;
+    int32_t silentTicks_ = 0;  // since the last move or poll went out
 };
 
 }  // namespace zr8

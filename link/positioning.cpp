@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/positioning.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
+#include "link/link_state.h"
 #include "link/wire.h"
 
 namespace zr8 {
@@ -20,6 +22,15 @@ int32_t truncateToInt32(double value) {
     if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
     if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(value);
+}
+
+int32_t slewLimitTicks(const MountConfig& mount) {
+    constexpr double kSiderealDaySeconds = 86164.0905;
+    constexpr double kMarginSeconds = 60;
+    const uint32_t factor =
+        std::min(std::max(mount.raSpeedFactor, 1u), std::max(mount.decSpeedFactor, 1u));
+    const double seconds = 2 * kSiderealDaySeconds / factor + kMarginSeconds;
+    return static_cast<int32_t>(std::ceil(seconds * kTicksPerSecond));
 }
 
 AxisTargets targetsForSide(bool westSide, double d, double targetDecDegrees, double raStepsPerHour,

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "link/records.h"
+
 namespace zr8 {
 
 // Side of the pier.
@@ -61,6 +63,13 @@ struct FlipChoiceOutcome {
     bool westSide = false;
 };
 FlipChoiceOutcome applyFlipChoice(PierState pierState, uint16_t choice);
+
+// How long a followed move may take, in heartbeat ticks: two full turns of
+// the slower axis at its top speed (a sidereal day divided by its speed
+// factor, the base speed being the sidereal rate), and a minute for the
+// correction pass and the polls. A move still under way after that has
+// failed.
+int32_t slewLimitTicks(const MountConfig& mount);
 
 // Truncates toward zero into 32 bits, holding out-of-range values at the
 // limits and NaN at 0.

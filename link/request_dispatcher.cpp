@@ -28,8 +28,9 @@ void RequestDispatcher::dispatch(const uint8_t* message, size_t length) {
     switch (static_cast<LinkRequest>(m[1])) {
     case LinkRequest::StoreSettings:
         // The one request that waits its turn: a store must not swallow
-        // another request's reply as its confirmation.
-        if (link_.seq.state != LinkState::Idle) {
+        // another request's reply as its confirmation. A position read's
+        // reply is told apart by its command byte.
+        if (link_.seq.state != LinkState::Idle && link_.seq.state != LinkState::AxisReadSent) {
             link_.listener.onStatus(StatusCommunicationError);
             break;
         }
@@ -95,13 +96,12 @@ void RequestDispatcher::dispatch(const uint8_t* message, size_t length) {
         // Only while nothing is awaited: a read must never take the place of
         // a move's acknowledgement or its poll. A busy link skips it; the
         // front end asks again at its next poll.
-        if (link_.seq.state != LinkState::Idle) break;
-        link_.seq.state = LinkState::AxisReadSent;
-        axisReadTicks_ = 0;
-        sendCommandBB(link_.transport, CmdReadAxisPositions, kArgOne, kAxisBoth);
+        if (link_.seq.state == LinkState::Idle) startAxisRead();
         break;
     case LinkRequest::Sync:
-        positioner_.sync(readI32(arg), readI32(arg + 4));
+        if (positioner_.sync(readI32(arg), readI32(arg + 4)) &&
+            link_.seq.state == LinkState::AxisReadSent)
+            readStale_ = true;
         break;
     case LinkRequest::Abort:
         positioner_.abort();
@@ -114,9 +114,19 @@ void RequestDispatcher::dispatch(const uint8_t* message, size_t length) {
     }
 }
 
+void RequestDispatcher::startAxisRead() {
+    link_.seq.state = LinkState::AxisReadSent;
+    axisReadTicks_ = 0;
+    readStale_ = false;
+    sendCommandBB(link_.transport, CmdReadAxisPositions, kArgOne, kAxisBoth);
+}
+
 void RequestDispatcher::onTick() {
     if (link_.seq.state != LinkState::AxisReadSent) return;
-    if (++axisReadTicks_ >= kAxisReadTicks) link_.seq.state = LinkState::Idle;
+    if (++axisReadTicks_ < kAxisReadTicks) return;
+    link_.seq.state = LinkState::Idle;
+    // The counters were synced since: read them once more for the front end.
+    if (readStale_) startAxisRead();
 }
 
 bool RequestDispatcher::awaits(LinkState state) {
@@ -124,9 +134,30 @@ bool RequestDispatcher::awaits(LinkState state) {
            state == LinkState::StoreSettingsSent || state == LinkState::AxisReadSent;
 }
 
+uint8_t RequestDispatcher::commandAwaited(LinkState state) const {
+    switch (state) {
+    case LinkState::ReadEncodersSent:
+        return readSelector_ < std::size(kReadCommands) ? kReadCommands[readSelector_] : 0;
+    case LinkState::ReadEncodersQuietSent:
+        return CmdReadEncoders;
+    case LinkState::CalibrationWriteSent:
+        return CmdWriteEncoderCalibration;
+    case LinkState::StoreSettingsSent:
+        return CmdStoreSettings;
+    case LinkState::AxisReadSent:
+        return CmdReadAxisPositions;
+    default:
+        return 0;
+    }
+}
+
 void RequestDispatcher::onReply(const uint8_t* frame) {
     const LinkState answered = link_.seq.state;
     link_.seq.state = LinkState::Idle;
+    answer(answered, frame);
+}
+
+void RequestDispatcher::answer(LinkState answered, const uint8_t* frame) {
     switch (answered) {
     case LinkState::ReadEncodersSent:
         // Only the plain read (0x7A) is decoded.
@@ -140,6 +171,12 @@ void RequestDispatcher::onReply(const uint8_t* frame) {
         link_.listener.onStatus(StatusParametersStored);
         break;
     case LinkState::AxisReadSent: {
+        if (readStale_) {
+            // Read again unless a move has taken the link meanwhile.
+            readStale_ = false;
+            if (link_.seq.state == LinkState::Idle) startAxisRead();
+            break;
+        }
         const AxisPositions at = decodeAxisPositions(frame);
         AxisReading reading;
         reading.valid = 1;

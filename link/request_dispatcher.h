@@ -25,14 +25,26 @@ public:
     // True in the states whose reply answers one of these requests.
     static bool awaits(LinkState state);
     void onReply(const uint8_t* frame);
+    // The command byte of the reply a request of this room awaits in
+    // `state`, or 0 for none.
+    uint8_t commandAwaited(LinkState state) const;
+    // The reply to the request whose state was `answered` when another
+    // request took its place; that one is awaited still.
+    void onDisplacedReply(LinkState answered, const uint8_t* frame) { answer(answered, frame); }
     // One heartbeat: a position read left unanswered is given up.
     void onTick();
 
 private:
+    void answer(LinkState answered, const uint8_t* frame);
+    void startAxisRead();
+
     LinkContext& link_;
     Positioner& positioner_;
     uint8_t readSelector_ = 0;  // which read the last read-encoders request asked for
     int32_t axisReadTicks_ = 0;
+    // A sync went out after the position read under way: its reply shows the
+    // counters from before, and is read again instead of being reported.
+    bool readStale_ = false;
 };
 
 }  // namespace zr8

@@ -24,6 +24,7 @@ constexpr const char* kStatusTexts[kStatusCodeCount] = {
     "Encoder calibration parameters updated.",
     "Parameters stored...",
     "Error: Connection to the device lost.",
+    "Error: The slew did not end in time; both axes were stopped.",
 };
 }  // namespace
 

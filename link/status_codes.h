@@ -29,9 +29,13 @@ enum StatusCode : int32_t {
     // Not in the controller's original vocabulary: the serial device went
     // away (adapter pulled, pty closed) while the port was open.
     StatusConnectionLost = 18,
+    // Nor this: a followed move did not end within its time limit (a stuck
+    // axis, or a controller that stopped answering) and both axes were
+    // stopped.
+    StatusSlewOverdue = 19,
 };
 
-inline constexpr int32_t kStatusCodeCount = 19;
+inline constexpr int32_t kStatusCodeCount = 20;
 
 // The text of a status code, or nullptr for a code that has none.
 const char* statusText(int32_t code);

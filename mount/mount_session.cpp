@@ -39,20 +39,47 @@ size_t MountSession::service(MountEvent* out, size_t capacity, MountState& state
             head_ = (head_ + 1) % kEventCapacity;
             --count_;
         }
-        state = state_;
     }
     for (size_t i = 0; i < taken; ++i) {
         if (out[i].kind != MountEventKind::FlipAnswered) continue;
-        if (out[i].value == FlipCaseUnsettled) {
-            // A flip was under way: the link takes the goto not, and the flip
-            // completes to the target it already had.
+        // Answered only for the newest goto, and not after an abort: an
+        // answer reaching the link later would start a slew nobody wants.
+        const auto answers = static_cast<uint32_t>(out[i].detail);
+        bool wanted = false;
+        {
             std::lock_guard guard(lock_);
-            state_.target = previousTarget_;
-            state.target = previousTarget_;
+            wanted = link_ && state_.slewing && answers != 0 && answers > voidUpTo_ &&
+                     answers == requestsSent_;
+            if (wanted) {
+                ++requestsSent_;
+                // The link keeps the flip's target: this goto follows it.
+                if (out[i].value == FlipCaseUnsettled) chainAfterFlip_ = true;
+            }
         }
-        out[i].detail = flipAnswer(policy_, out[i].value);
-        if (link_) link_->meridianFlipChoice(static_cast<uint16_t>(out[i].detail));
+        out[i].detail = wanted ? flipAnswer(policy_, out[i].value) : uint16_t{FlipChoiceCancel};
+        if (wanted) link_->meridianFlipChoice(static_cast<uint16_t>(out[i].detail));
     }
+    bool firstReading = false;
+    {
+        std::lock_guard guard(lock_);
+        firstReading = !sideSettled_ && state_.ready && state_.axes.valid;
+        if (firstReading) sideSettled_ = true;
+    }
+    if (firstReading) settlePierSideFromAxes();
+    SkyPosition chained;
+    bool sendChained = false;
+    {
+        std::lock_guard guard(lock_);
+        if (chainDue_ && link_) {
+            chainDue_ = false;
+            sendChained = true;
+            chained = state_.target;
+            ++requestsSent_;
+        }
+        state = state_;
+    }
+    if (sendChained)
+        link_->gotoPosition(raArcsecOf(chained.raHours), decArcsecOf(chained.decDegrees));
     return taken;
 }
 
@@ -98,10 +125,11 @@ const char* MountSession::slewTo(const SkyPosition& sky) {
     if (!readyForMotion(refusal)) return refusal;
     {
         std::lock_guard guard(lock_);
-        previousTarget_ = state_.target;
         state_.haveTarget = true;
         state_.target = {normalizedHours(sky.raHours), sky.decDegrees};
         state_.slewing = true;
+        ++requestsSent_;
+        chainAfterFlip_ = chainDue_ = false;
     }
     link_->gotoPosition(raArcsecOf(sky.raHours), decArcsecOf(sky.decDegrees));
     return nullptr;
@@ -111,7 +139,18 @@ const char* MountSession::syncTo(const SkyPosition& sky) {
     if (skyPositionError(sky, message_, sizeof message_)) return message_;
     const char* refusal = nullptr;
     if (!readyForMotion(refusal)) return refusal;
-    if (snapshot().slewing) return refuse("The mount is slewing: sync when it is Ready.");
+    bool slewing = false, flipStopped = false;
+    {
+        std::lock_guard guard(lock_);
+        slewing = state_.slewing;
+        flipStopped = flipStopped_;
+    }
+    if (slewing) return refuse("The mount is slewing: sync when it is Ready.");
+    // Its counters may lie past the pole, in the other side's range.
+    if (flipStopped)
+        return refuse(
+            "A meridian flip was stopped half done: slew to a target before syncing. Nothing "
+            "has been sent.");
     link_->syncPosition(raArcsecOf(sky.raHours), decArcsecOf(sky.decDegrees));
     link_->readAxisPositions();
     return nullptr;
@@ -122,6 +161,9 @@ void MountSession::abort() {
     {
         std::lock_guard guard(lock_);
         state_.slewing = false;
+        voidUpTo_ = requestsSent_;
+        ++readiesOwed_;
+        chainAfterFlip_ = chainDue_ = false;
     }
     link_->abortMotion();
 }
@@ -138,7 +180,12 @@ const char* MountSession::startMove(uint8_t direction, int rate) {
 }
 
 void MountSession::stopMove(uint8_t direction) {
-    if (link_) link_->stopMotion(direction);
+    if (!link_) return;
+    {
+        std::lock_guard guard(lock_);
+        ++readiesOwed_;
+    }
+    link_->stopMotion(direction);
 }
 
 const char* MountSession::setTracking(bool on) {
@@ -179,16 +226,51 @@ bool MountSession::skyPosition(const MountState& state, SkyPosition& sky) const 
     return true;
 }
 
+void MountSession::forgetSlewsLocked() {
+    state_.slewing = false;
+    answersSeen_ = voidUpTo_ = requestsSent_;
+    readiesOwed_ = 0;
+    chainAfterFlip_ = chainDue_ = false;
+}
+
+bool MountSession::slewEndedLocked(int32_t statusCode) {
+    // Stops and aborts are answered at once, in order with everything else.
+    if (statusCode == StatusReady && readiesOwed_ > 0) {
+        --readiesOwed_;
+        return false;
+    }
+    // The wanted slew has not reached the link yet: an earlier one ended.
+    if (answersSeen_ != requestsSent_ || !state_.slewing) return false;
+    if (statusCode == StatusReady && chainAfterFlip_) {
+        chainAfterFlip_ = false;
+        chainDue_ = true;
+        return false;
+    }
+    state_.slewing = false;
+    chainAfterFlip_ = false;
+    return true;
+}
+
 void MountSession::onStatus(int32_t statusCode) {
     {
         std::lock_guard guard(lock_);
         state_.lastStatus = statusCode;
+        bool ended = false;
         switch (statusCode) {
-        case StatusPositioning:
-            state_.slewing = true;
+        case StatusPositioning: {
+            // The answer to a goto or a flip answer; one sent before an abort
+            // is followed by the abort's stop.
+            const bool ours = answersSeen_ != requestsSent_;
+            if (ours) ++answersSeen_;
+            if (!ours || answersSeen_ > voidUpTo_) {
+                state_.slewing = true;
+                flipStopped_ = false;
+            }
             break;
+        }
         case StatusReady:
-            state_.slewing = false;
+        case StatusSlewOverdue:
+            ended = slewEndedLocked(statusCode);
             break;
         case StatusConnectionClosed:
         case StatusCannotOpenPort:
@@ -197,12 +279,13 @@ void MountSession::onStatus(int32_t statusCode) {
         case StatusConnectionLost:
         case StatusNotConnectedYet:
             state_.ready = false;
-            state_.slewing = false;
+            forgetSlewsLocked();
             break;
         default:
             break;
         }
         queueLocked(MountEventKind::Status, statusCode);
+        if (ended) queueLocked(MountEventKind::SlewEnded, statusCode);
     }
     tell();
 }
@@ -214,7 +297,9 @@ void MountSession::onConfiguration(int32_t statusCode, int32_t, const MountConfi
         state_.mount = mount;
         state_.encoder = encoder;
         state_.ready = true;
-        state_.slewing = false;
+        forgetSlewsLocked();
+        flipStopped_ = false;
+        sideSettled_ = false;
         state_.tracking = false;
         state_.axes = AxisReading{};
         state_.lastStatus = statusCode;
@@ -226,7 +311,11 @@ void MountSession::onConfiguration(int32_t statusCode, int32_t, const MountConfi
 void MountSession::onMeridianFlipQuery(int32_t flipCase) {
     {
         std::lock_guard guard(lock_);
-        queueLocked(MountEventKind::FlipAnswered, flipCase);
+        // Which answer this is decides in service() whether it is answered.
+        const bool ours = answersSeen_ != requestsSent_;
+        if (ours) ++answersSeen_;
+        queueLocked(MountEventKind::FlipAnswered, flipCase,
+                    ours ? static_cast<int32_t>(answersSeen_) : 0);
     }
     tell();
 }
@@ -246,7 +335,7 @@ void MountSession::onConnection(const ConnectionInfo& connection) {
         state_.line = connection;
         if (connection.state != LineState::Open) {
             state_.ready = false;
-            state_.slewing = false;
+            forgetSlewsLocked();
         }
         queueLocked(MountEventKind::Line, static_cast<int32_t>(connection.state));
     }
@@ -267,6 +356,12 @@ void MountSession::onAxisPositions(const AxisReading& reading) {
 void MountSession::onPierSide(int32_t pierState) {
     {
         std::lock_guard guard(lock_);
+        // A flip that ends on the side it started from was stopped half done.
+        const auto was = static_cast<PierState>(state_.pierState);
+        const auto now = static_cast<PierState>(pierState);
+        if ((was == PierState::FlipToWest && now == PierState::East) ||
+            (was == PierState::FlipToEast && now == PierState::West))
+            flipStopped_ = true;
         state_.pierState = pierState;
         queueLocked(MountEventKind::PierSide, pierState);
     }

@@ -6,6 +6,14 @@
 // from a goto until "Ready", failures), answers flip questions by policy,
 // and checks commands before they reach the link.
 //
+// Slews. The session counts the gotos and flip answers it sent and the
+// answers the link gave them (a flip question or "Positioning", one each, in
+// order), so it knows which reports belong to the slew it wants now: a
+// "Ready" from a stop or an earlier slew does not end it, and a question
+// asked for a slew aborted or replaced since is not answered. A goto the
+// link does not take because a flip is under way is sent again once the
+// flip has ended.
+//
 // Threads. The link's worker calls the iNotificationListener operations: they
 // store under a lock, queue an event and tell the observer, which must only
 // wake the front end's thread. Everything else is called on that one front
@@ -33,7 +41,9 @@ enum class MountEventKind : uint8_t {
     Axes,           // a new axis reading
     PierSide,       // value: the new PierState
     Encoders,       // a new encoder reading
-    FlipAnswered,   // value: the flip case; detail: the choice sent
+    FlipAnswered,   // value: the flip case; detail: the choice sent, 0 when none was
+                    // (the slew it was asked for was aborted or replaced since)
+    SlewEnded,      // value: StatusReady, or the failure that ended it (StatusSlewOverdue)
     Lost,           // events were dropped: the front end reads the state anew
 };
 
@@ -52,7 +62,7 @@ struct MountState {
     AxisReading axes;
     long double axesSiderealTime = 0;  // when the axes were read
     int32_t pierState = 0;
-    bool slewing = false;   // from a goto until "Ready" or a failure
+    bool slewing = false;   // from a goto until its "Ready" or a failure
     bool tracking = false;  // as last switched: the controller does not say
     bool haveTarget = false;
     SkyPosition target;
@@ -81,7 +91,8 @@ public:
     void attach(iZR6Control* link) { link_ = link; }
 
     // Front end thread. Takes up to `capacity` queued events into `out`,
-    // sends the answer to each flip question, and copies the state.
+    // sends the answer to each flip question of the slew wanted now (and
+    // the goto a flip held back), and copies the state.
     size_t service(MountEvent* out, size_t capacity, MountState& state);
     MountState snapshot() const;
 
@@ -101,10 +112,10 @@ public:
     const char* setTracking(bool on);
     // Asks for the axis position unless not ready or slewing.
     void requestPosition();
-    // A new connection takes the east side of the pier. A front end that
-    // connects afresh for each command tells the link the side the last
-    // axis reading shows instead, before it slews or syncs; true when the
-    // link was told otherwise.
+    // A new connection takes the east side of the pier: service() tells the
+    // link the side the first axis reading after connecting shows instead
+    // (through this; true when the link was told otherwise), before the
+    // front end can count on it.
     bool settlePierSideFromAxes();
 
     // Where the mount points: the target while slewing, else the last
@@ -129,6 +140,11 @@ private:
     void tell();
     const char* refuse(const char* text);
     bool readyForMotion(const char*& refusal);
+    // Under lock_: what the link still answers belongs to nothing now.
+    void forgetSlewsLocked();
+    // Under lock_: a "Ready" or a failure status; true when it ended the
+    // slew wanted now.
+    bool slewEndedLocked(int32_t statusCode);
 
     SiteClock& clock_;
     iMountObserver* observer_;
@@ -138,7 +154,16 @@ private:
 
     mutable std::mutex lock_;
     MountState state_;
-    SkyPosition previousTarget_;  // what the link still holds after a goto
+    // Gotos and flip answers sent, and the answers the link gave them; those
+    // up to voidUpTo_ were sent before an abort.
+    uint32_t requestsSent_ = 0;
+    uint32_t answersSeen_ = 0;
+    uint32_t voidUpTo_ = 0;
+    int readiesOwed_ = 0;          // by stops and aborts, which the link answers at once
+    bool chainAfterFlip_ = false;  // the goto met a flip under way: sent again after it
+    bool chainDue_ = false;        // that flip has ended: service() sends the goto
+    bool flipStopped_ = false;     // a flip was stopped half done; no slew since
+    bool sideSettled_ = false;     // the side from the first reading is told
     MountEvent events_[kEventCapacity];
     size_t head_ = 0;  // oldest queued
     size_t count_ = 0;

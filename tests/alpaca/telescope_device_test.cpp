@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The telescope over the session, fed the link's reports by hand: when
-// Slewing ends, which flip questions are answered, how a refused sync and a
-// goto after an aborted flip go on, and the rates MoveAxis takes.
+// Slewing ends, which flip questions are answered, how a sync ends, a goto
+// during a flip, and the rates MoveAxis takes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -189,9 +189,10 @@ TEST(TelescopeDevice, AFlipQuestionIsAnsweredOnlyForASlewStillWanted) {
 }
 
 TEST(TelescopeDevice, AFailureAfterTheSlewWasAcceptedIsToldOnceBySlewing) {
-    for (const int32_t status : {StatusNotConnectedYet, StatusConnectionLost}) {
+    for (const int32_t status : {StatusNotConnectedYet, StatusConnectionLost, StatusSlewOverdue}) {
         Rig rig;
         ASSERT_TRUE(rig.device.slewTo({rig.hoursFromMeridian(1), 20}).ok());
+        rig.report(StatusPositioning);
         rig.report(status);
         EXPECT_FALSE(rig.device.view().slewing) << status;
         EXPECT_EQ(rig.device.takeSlewFailure().error, ErrorUnspecified) << status;
@@ -199,29 +200,33 @@ TEST(TelescopeDevice, AFailureAfterTheSlewWasAcceptedIsToldOnceBySlewing) {
     }
 }
 
-TEST(TelescopeDevice, ARefusedSyncIsSentAgainAndEndsWithTheNewPosition) {
-    Rig rig;
-    const mount::SkyPosition sky{rig.hoursFromMeridian(1), 45};
-    std::future<Outcome> synced =
-        std::async(std::launch::async, [&] { return rig.device.syncTo(sky); });
-    ASSERT_TRUE(rig.link.await("syncPosition", 1));
-    rig.report(StatusCommunicationError);  // a position read was under way
-    ASSERT_TRUE(rig.link.await("syncPosition", 2));
-    EXPECT_EQ(synced.wait_for(0s), std::future_status::timeout) << "not before the reading";
-    rig.read(sky);
-    EXPECT_TRUE(synced.get().ok());
-    const TelescopeView v = rig.device.view();
-    EXPECT_NEAR(v.position.raHours * 15 * 3600, sky.raHours * 15 * 3600, 10);
-    EXPECT_NEAR(v.position.decDegrees * 3600, sky.decDegrees * 3600, 10);
+TEST(TelescopeDevice, ASyncEndsWithTheNewPositionOrAtOnceWithTheRefusal) {
+    for (const bool refused : {false, true}) {
+        Rig rig;
+        const mount::SkyPosition sky{rig.hoursFromMeridian(1), 45};
+        std::future<Outcome> synced =
+            std::async(std::launch::async, [&] { return rig.device.syncTo(sky); });
+        ASSERT_TRUE(rig.link.await("syncPosition", 1));
+        EXPECT_EQ(synced.wait_for(0s), std::future_status::timeout) << "not before the reading";
+        if (refused)
+            rig.report(StatusCommunicationError);
+        else
+            rig.read(sky);
+        EXPECT_EQ(synced.get().ok(), !refused);
+        EXPECT_EQ(rig.link.count("syncPosition"), 1u);
+        if (refused) continue;
+        const TelescopeView v = rig.device.view();
+        EXPECT_NEAR(v.position.raHours * 15 * 3600, sky.raHours * 15 * 3600, 10);
+        EXPECT_NEAR(v.position.decDegrees * 3600, sky.decDegrees * 3600, 10);
+    }
 }
 
-TEST(TelescopeDevice, AGotoAfterAnAbortedFlipEndsTheFlipThenGoesOn) {
+TEST(TelescopeDevice, AGotoDuringAFlipEndsTheFlipThenGoesOn) {
     Rig rig;
     ASSERT_TRUE(rig.device.slewTo({rig.hoursFromMeridian(-1), 20}).ok());
     rig.session.onMeridianFlipQuery(FlipCaseEastNear);
     rig.side(PierState::FlipToWest);
     rig.report(StatusPositioning);
-    ASSERT_TRUE(rig.device.abort().ok());  // the flip stops half done
     const size_t gotos = rig.link.count("gotoPosition");
 
     // The link takes no new target during a flip: it finishes the old one.

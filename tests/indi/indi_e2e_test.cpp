@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FlipCase{"WestNeededFlipsEvenAvoiding", true, -3, true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(IndiDriver, AbortStopsBothAxesAndGotoDuringAnUnfinishedFlipCompletesIt) {
+TEST(IndiDriver, AbortStopsBothAxesAndAStoppedFlipLeavesTheSideItStartedFrom) {
     IndiRig rig;
     ASSERT_TRUE(rig.connect());
     rig.mark();
@@ -138,9 +138,8 @@ TEST(IndiDriver, AbortStopsBothAxesAndGotoDuringAnUnfinishedFlipCompletesIt) {
     ASSERT_TRUE(rig.awaitFrame(0x21));
     ASSERT_TRUE(rig.await(kEqState + "!=2"));
     EXPECT_EQ(hex(rig.framesSinceMark().back()), "AA 03 21 00 C0");
-    EXPECT_EQ(rig.get("ZR8.TELESCOPE_PIER_SIDE.PIER_WEST"), "Off");
-    // Flip case 1: answered with the flip, which ends on the west side.
-    slew(rig, -1, true, "completing the flip");
+    // The next goto slews to its own target, from the east side.
+    slew(rig, -1, false, "after the stopped flip");
 }
 
 TEST(IndiDriver, MotionAtTwoRatesAndTracking) {
@@ -219,6 +218,11 @@ TEST(IndiDriver, EverySetupTabWriteAndStore) {
         rig.mark();
         ASSERT_EQ(rig.set(c.spec).exitCode, 0) << c.spec;
         ASSERT_TRUE(rig.await(c.okState)) << c.spec;
+        // A write the controller does not answer is Ok once sent, maybe
+        // before the simulator has read it.
+        const auto command =
+            static_cast<uint8_t>(std::stoi(std::string(c.frame).substr(6, 2), nullptr, 16));
+        ASSERT_TRUE(rig.awaitFrame(command)) << c.spec;
         const std::vector<Bytes> frames = rig.framesSinceMark();
         ASSERT_FALSE(frames.empty()) << c.spec;
         EXPECT_EQ(hex(frames.back()), c.frame) << c.spec;

@@ -29,6 +29,7 @@ TEST(StatusCodes, TextsByCode) {
         {16, "Encoder calibration parameters updated."},
         {17, "Parameters stored..."},
         {18, "Error: Connection to the device lost."},
+        {19, "Error: The slew did not end in time; both axes were stopped."},
     };
     for (const auto& [code, text] : cases) {
         ASSERT_NE(statusText(code), nullptr) << code;
@@ -37,7 +38,7 @@ TEST(StatusCodes, TextsByCode) {
 }
 
 TEST(StatusCodes, CodesWithoutTextGiveNull) {
-    for (int32_t code : {-1, 19, 20, 255, 65535, INT32_MAX, INT32_MIN}) {
+    for (int32_t code : {-1, 20, 21, 255, 65535, INT32_MAX, INT32_MIN}) {
         EXPECT_EQ(statusText(code), nullptr) << code;
     }
 }

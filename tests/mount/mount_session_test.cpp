@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -35,6 +36,7 @@ struct Session {
         mount.raBaseSpeed = 1000;
         mount.raMaxSpeed = 1000000;
         session.onConfiguration(StatusConnected, 1, mount, EncoderConfig{});
+        events();
     }
     std::vector<MountEvent> events() {
         MountEvent out[MountSession::kEventCapacity + 1];
@@ -95,18 +97,114 @@ TEST(MountSession, FailuresEndSlewingAndReadiness) {
 
 TEST(MountSession, FlipQuestionsAnsweredByPolicyOnTheFrontEndsThread) {
     for (const FlipPolicy policy : {FlipPolicy::FlipWhenRecommended, FlipPolicy::StayWhenAllowed}) {
-        Session s;
-        s.session.setFlipPolicy(policy);
-        s.session.onMeridianFlipQuery(FlipCaseEastNear);
-        s.session.onMeridianFlipQuery(FlipCaseEastFar);
-        EXPECT_EQ(s.link.calls, std::vector<std::string>{}) << "not on the link's thread";
-        const std::vector<MountEvent> events = s.events();
-        ASSERT_EQ(events.size(), 2u);
-        EXPECT_EQ(events[0].kind, MountEventKind::FlipAnswered);
-        const std::string first =
-            policy == FlipPolicy::StayWhenAllowed ? "meridianFlipChoice 1" : "meridianFlipChoice 2";
-        EXPECT_EQ(s.link.calls, (std::vector<std::string>{first, "meridianFlipChoice 2"}));
+        for (const int32_t flipCase : {FlipCaseEastNear, FlipCaseEastFar}) {
+            Session s;
+            s.configure();
+            s.session.setFlipPolicy(policy);
+            s.session.slewTo({1, 1});
+            s.link.calls.clear();
+            s.session.onMeridianFlipQuery(flipCase);
+            EXPECT_EQ(s.link.calls, std::vector<std::string>{}) << "not on the link's thread";
+            const std::vector<MountEvent> events = s.events();
+            ASSERT_EQ(events.size(), 1u);
+            EXPECT_EQ(events[0].kind, MountEventKind::FlipAnswered);
+            const bool stay = policy == FlipPolicy::StayWhenAllowed && flipCase == FlipCaseEastNear;
+            EXPECT_EQ(s.link.calls, std::vector<std::string>{stay ? "meridianFlipChoice 1"
+                                                                  : "meridianFlipChoice 2"});
+        }
     }
+}
+
+// A question asked for a goto aborted or replaced since is not answered: the
+// answer would reach the link after the abort and start that slew.
+TEST(MountSession, OnlyTheNewestGotoStillWantedHasItsFlipQuestionAnswered) {
+    Session s;
+    s.configure();
+    s.session.slewTo({1, 1});
+    s.session.abort();
+    s.session.slewTo({2, 2});
+    s.session.slewTo({3, 3});
+    s.link.calls.clear();
+    for (int i = 0; i < 3; ++i) s.session.onMeridianFlipQuery(FlipCaseEastNear);
+    const std::vector<MountEvent> events = s.events();
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].detail, FlipChoiceCancel);
+    EXPECT_EQ(events[1].detail, FlipChoiceCancel);
+    EXPECT_EQ(events[2].detail, FlipChoiceWithFlip);
+    EXPECT_EQ(s.link.calls, std::vector<std::string>{"meridianFlipChoice 2"});
+}
+
+// Readies the link sends before the wanted slew has started (a stop's, an
+// earlier slew's end) leave it slewing.
+TEST(MountSession, SlewingEndsOnlyWithTheReadyOfTheSlewWanted) {
+    Session s;
+    s.configure();
+    s.session.stopMove(DirectionNorth);
+    s.session.slewTo({1, 1});
+    s.session.onStatus(StatusReady);  // the stop's
+    s.session.onStatus(StatusPositioning);
+    s.session.slewTo({2, 2});
+    s.session.onStatus(StatusReady);  // the first slew ended before the second reached the link
+    EXPECT_TRUE(s.session.snapshot().slewing);
+    s.session.onStatus(StatusPositioning);
+    s.session.onStatus(StatusReady);
+    EXPECT_FALSE(s.session.snapshot().slewing);
+    const std::vector<MountEvent> events = s.events();
+    EXPECT_EQ(
+        std::count_if(events.begin(), events.end(),
+                      [](const MountEvent& e) { return e.kind == MountEventKind::SlewEnded; }),
+        1);
+}
+
+// The link takes no new target while a flip is under way: the flip is
+// completed, then the goto goes out again.
+TEST(MountSession, AGotoDuringAFlipIsSentAgainOnceTheFlipHasEnded) {
+    Session s;
+    s.configure();
+    s.session.slewTo({1, 1});
+    s.session.onMeridianFlipQuery(FlipCaseEastNear);
+    s.events();
+    s.session.onStatus(StatusPositioning);
+    s.session.slewTo({2, 2});
+    s.session.onMeridianFlipQuery(FlipCaseUnsettled);
+    s.link.calls.clear();
+    s.events();
+    EXPECT_EQ(s.link.calls, std::vector<std::string>{"meridianFlipChoice 2"});
+    s.session.onStatus(StatusPositioning);
+    s.session.onStatus(StatusReady);  // the flip's end
+    s.events();
+    EXPECT_TRUE(s.session.snapshot().slewing);
+    EXPECT_EQ(s.link.calls.back(), "gotoPosition 108000 7200");
+    s.session.onStatus(StatusPositioning);
+    s.session.onStatus(StatusReady);
+    EXPECT_FALSE(s.session.snapshot().slewing);
+}
+
+TEST(MountSession, AnOverdueSlewEndsAsAFailure) {
+    Session s;
+    s.configure();
+    s.session.slewTo({1, 1});
+    s.session.onStatus(StatusPositioning);
+    s.session.onStatus(StatusSlewOverdue);
+    EXPECT_FALSE(s.session.snapshot().slewing);
+    const std::vector<MountEvent> events = s.events();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back().kind, MountEventKind::SlewEnded);
+    EXPECT_EQ(events.back().value, StatusSlewOverdue);
+}
+
+TEST(MountSession, NoSyncAfterAFlipStoppedHalfDoneUntilTheNextSlew) {
+    Session s;
+    s.configure();
+    s.session.onPierSide(static_cast<int32_t>(PierState::FlipToWest));
+    s.session.onPierSide(static_cast<int32_t>(PierState::East));
+    s.link.calls.clear();
+    EXPECT_NE(s.session.syncTo({1, 1}), nullptr);
+    EXPECT_EQ(s.link.calls, std::vector<std::string>{});
+    s.session.slewTo({1, 1});
+    s.session.onStatus(StatusPositioning);
+    s.session.onStatus(StatusReady);
+    EXPECT_EQ(s.session.syncTo({1, 1}), nullptr);
 }
 
 TEST(MountSession, ManualMoveAbortsAFollowedSlewFirst) {
@@ -132,8 +230,9 @@ TEST(MountSession, AReadingBecomesASkyPositionAtItsOwnTime) {
 }
 
 // A connection takes the east side; counters past the pole the other way
-// are the west side, and the link is told so (once), the pole telling nothing.
-TEST(MountSession, TellsTheLinkTheSideTheCountersShow) {
+// are the west side, and the first reading after connecting tells the link
+// so (once), the pole telling nothing.
+TEST(MountSession, TellsTheLinkTheSideTheFirstReadingShows) {
     const int32_t east = static_cast<int32_t>(PierState::East);
     struct Case {
         int32_t decSteps;
@@ -145,7 +244,9 @@ TEST(MountSession, TellsTheLinkTheSideTheCountersShow) {
         s.configure();
         s.session.onPierSide(east);
         s.session.onAxisPositions({1, -360000, c.decSteps, east});
-        EXPECT_EQ(s.session.settlePierSideFromAxes(), !c.calls.empty()) << c.decSteps;
+        s.events();
+        s.session.onAxisPositions({1, -360000, c.decSteps, east});
+        s.events();
         EXPECT_EQ(s.link.calls, c.calls) << c.decSteps;
     }
 }

@@ -230,7 +230,7 @@ TEST_F(MainDialogRules, StatusLineAndSecondFieldFollowTheConnection) {
         {simulated, StatusConnecting, "Connecting...", "", "Simulated ZR8 - not a real controller"},
         {ConnectionInfo{}, StatusConnectionLost, "Error: Connection to the device lost.", "", ""},
         {real, 0x10000 + StatusReady, "Ready", "", "/dev/ttyUSB0, 115200 baud"},
-        {real, 19, "Ready", "", "/dev/ttyUSB0, 115200 baud"},  // no text: unchanged
+        {real, kStatusCodeCount, "Ready", "", "/dev/ttyUSB0, 115200 baud"},  // no text
         {failed, StatusCannotOpenPort, "Error: Cannot open port.",
          "/dev/ttyUSB1: Permission denied - Join the dialout group.", ""},
         {noRemedy, StatusCannotOpenPort, "Error: Cannot open port.",

@@ -328,7 +328,7 @@ TEST_F(MainDialog, ConfigurationFillsTheFieldsAndEnablesTheControlsForGood) {
 TEST_F(MainDialog, StatusLineAndSecondFieldShowWhatTheLinkReports) {
     model.onStatus(1);
     ASSERT_TRUE(pump([&] { return text(window, IdStatusLine) == "Opening port, please wait..."; }));
-    model.onStatus(19);  // no text: the line stays
+    model.onStatus(20);  // no text: the line stays
     model.onStatus(2);
     ASSERT_TRUE(pump([&] { return text(window, IdStatusLine) == "Connecting..."; }));
     ConnectionInfo line;

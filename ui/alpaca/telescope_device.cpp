@@ -12,8 +12,8 @@ using mount::SkyPosition;
 
 TelescopeDevice::TelescopeDevice(mount::MountSession& session, mount::SiteClock& clock,
                                  iZR6Control& link, PortCatalogue& ports, Timing timing)
-    : session_(session), clock_(clock), ports_(ports), timing_(timing), gate_(link) {
-    session_.attach(&gate_);
+    : session_(session), clock_(clock), ports_(ports), timing_(timing) {
+    session_.attach(&link);
 }
 
 TelescopeDevice::~TelescopeDevice() { session_.attach(nullptr); }
@@ -155,27 +155,11 @@ void TelescopeDevice::setTarget(std::optional<double> ra, std::optional<double> 
 Outcome TelescopeDevice::slewTo(const SkyPosition& sky) {
     std::lock_guard guard(lock_);
     if (phase_ != LinkPhase::Connected) return refusalLocked("");
-    const int32_t pier = state_.pierState;
-    const bool flipUnsettled = pier == static_cast<int32_t>(PierState::FlipToWest) ||
-                               pier == static_cast<int32_t>(PierState::FlipToEast);
     moving_ = {false, false};
     slewFailure_.clear();
-    if (flipUnsettled) {
-        // The link takes no new target until the flip has ended: the flip is
-        // finished first (it is under way, or was aborted half done), then
-        // this slew is sent.
-        chained_ = sky;
-        if (!gotoActive_) {
-            if (const char* why = session_.slewTo(sky)) return refusalLocked(why);
-        }
-    } else {
-        chained_.reset();
-        if (const char* why = session_.slewTo(sky)) return refusalLocked(why);
-    }
-    if (!gotoActive_ || !flipUnsettled) gotoMoving_ = false;
+    if (const char* why = session_.slewTo(sky)) return refusalLocked(why);
     gotoActive_ = true;
     gotoTarget_ = sky;
-    gotoDeadline_ = Clock::now() + slewLimitOf(state_.mount);
     return {};
 }
 
@@ -192,7 +176,7 @@ Outcome TelescopeDevice::syncTo(const SkyPosition& sky) {
                                 "The mount is moving: sync when Slewing is false.");
     if (sync_.pending) return Outcome::failure(ErrorInvalidOperation, "Another sync is under way.");
     if (const char* why = session_.syncTo(sky)) return refusalLocked(why);
-    sync_ = SyncWait{true, sky, 1, Clock::now() + timing_.syncLimit, {}};
+    sync_ = SyncWait{true, sky, Clock::now() + timing_.syncLimit, {}};
     changed_.wait(guard, [&] { return !sync_.pending || shutDown_; });
     if (sync_.pending) {
         sync_.pending = false;
@@ -215,10 +199,7 @@ void TelescopeDevice::abortMotionLocked() {
         session_.requestPosition();
     }
     gotoActive_ = false;
-    gotoMoving_ = false;
-    chained_.reset();
     moving_ = {false, false};
-    gate_.open = false;
 }
 
 Outcome TelescopeDevice::moveAxis(int axis, double degreesPerSecond) {

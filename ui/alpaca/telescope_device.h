@@ -4,10 +4,10 @@
 // the state a client reads, over the mount layer's session.
 //
 // Slewing follows the link, not a guess: it is true from the moment a slew
-// is asked for (before the reply goes out) until the link reports "Ready"
-// for that slew, or until it is aborted or fails; a failure found later is
-// kept for the next reader of Slewing. While MoveAxis turns an axis, that
-// counts as slewing too.
+// is asked for (before the reply goes out) until the session reports that
+// slew ended, or until it is aborted or fails; a failure found later (the
+// link's time limit, a lost line) is kept for the next reader of Slewing.
+// While MoveAxis turns an axis, that counts as slewing too.
 //
 // (telescope_device.cpp holds the commands and what clients read,
 // telescope_device_reports.cpp what the link's reports and deadlines do.)
@@ -28,7 +28,6 @@
 #include "mount/mount_session.h"
 #include "platform/port_catalogue.h"
 #include "ui/alpaca/alpaca_reply.h"
-#include "ui/alpaca/flip_gate.h"
 #include "ui/alpaca/telescope_figures.h"
 
 namespace zr8::alpaca {
@@ -105,7 +104,6 @@ private:
     struct SyncWait {
         bool pending = false;
         mount::SkyPosition target;
-        int attempts = 0;
         Clock::time_point deadline;
         Outcome result;
     };
@@ -114,7 +112,7 @@ private:
     void onStatusLocked(int32_t code);
     void onAxesLocked();
     void lineEndedLocked(const std::string& why);
-    void finishOrChainLocked();
+    void slewEndedLocked(int32_t code);
     void abortMotionLocked();
     void endSyncLocked(Outcome result);
     bool movingLocked() const { return gotoActive_ || moving_[0] || moving_[1]; }
@@ -125,7 +123,6 @@ private:
     mount::SiteClock& clock_;
     PortCatalogue& ports_;
     const Timing timing_;
-    FlipGate gate_;
 
     mutable std::mutex lock_;
     std::condition_variable changed_;
@@ -140,11 +137,8 @@ private:
     int closesAsked_ = 0;  // disconnects sent whose report is still to come
     std::string lineFailure_;
 
-    bool gotoActive_ = false;  // a slew of ours, until "Ready" for it
-    bool gotoMoving_ = false;  // the link said "Positioning" for it
+    bool gotoActive_ = false;  // a slew of ours, until the session says it ended
     mount::SkyPosition gotoTarget_;
-    std::optional<mount::SkyPosition> chained_;  // where to go once a flip has ended
-    Clock::time_point gotoDeadline_;
     // After a slew, the reading before it would send a client elsewhere:
     // the target stands for the position until the next reading.
     bool targetStandsIn_ = false;

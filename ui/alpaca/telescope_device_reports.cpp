@@ -13,8 +13,6 @@ using mount::SkyPosition;
 
 // A sync is confirmed by a reading this close to the synced position.
 constexpr double kSyncToleranceDegrees = 1.0 / 60;
-// How often a refused sync (a reading was under way) is sent again.
-constexpr int kSyncAttempts = 5;
 
 bool closesLine(int32_t code) {
     switch (code) {
@@ -34,8 +32,6 @@ bool closesLine(int32_t code) {
 void TelescopeDevice::service() {
     std::lock_guard guard(lock_);
     mount::MountEvent events[mount::MountSession::kEventCapacity];
-    // Flip questions are answered only for a slew still wanted.
-    gate_.open = gotoActive_;
     const size_t n = session_.service(events, std::size(events), state_);
     for (size_t i = 0; i < n; ++i) {
         const mount::MountEvent& e = events[i];
@@ -60,9 +56,12 @@ void TelescopeDevice::service() {
         case mount::MountEventKind::Axes:
             onAxesLocked();
             break;
+        case mount::MountEventKind::SlewEnded:
+            if (gotoActive_) slewEndedLocked(e.value);
+            break;
         case mount::MountEventKind::Lost:
             // Reports were dropped: what the session holds now decides.
-            if (gotoActive_ && gotoMoving_ && !state_.slewing) finishOrChainLocked();
+            if (gotoActive_ && !state_.slewing) slewEndedLocked(StatusReady);
             break;
         default:
             break;
@@ -94,13 +93,6 @@ void TelescopeDevice::onStatusLocked(int32_t code) {
         return;
     }
     switch (code) {
-    case StatusPositioning:
-        if (gotoActive_) gotoMoving_ = true;
-        break;
-    case StatusReady:
-        // A "Ready" before "Positioning" belongs to an earlier stop.
-        if (gotoActive_ && gotoMoving_) finishOrChainLocked();
-        break;
     case StatusNotConnectedYet:
         if (gotoActive_) {
             slewFailure_ = "The ZR8 was not ready: the slew did not start.";
@@ -110,33 +102,27 @@ void TelescopeDevice::onStatusLocked(int32_t code) {
             endSyncLocked(Outcome::failure(ErrorNotConnected, "The ZR8 was not ready."));
         break;
     case StatusCommunicationError:
-        // A sync meets a position read under way: it is sent again.
-        if (!sync_.pending) break;
-        if (sync_.attempts >= kSyncAttempts)
-            endSyncLocked(Outcome::failure(ErrorUnspecified, "The ZR8 refused the sync."));
-        else if (const char* why = session_.syncTo(sync_.target))
-            endSyncLocked(Outcome::failure(ErrorUnspecified, why));
-        else
-            ++sync_.attempts;
+        // The link refuses a sync only under a move or a flip, or after a
+        // flip stopped half done.
+        if (sync_.pending)
+            endSyncLocked(Outcome::failure(
+                ErrorInvalidOperation,
+                "The ZR8 refused the sync: the mount is moving or its side of the pier is "
+                "not settled. Slew to a target first."));
         break;
     default:
         break;
     }
 }
 
-void TelescopeDevice::finishOrChainLocked() {
-    if (chained_) {
-        const SkyPosition next = *chained_;
-        chained_.reset();
-        gotoMoving_ = false;
-        if (const char* why = session_.slewTo(next)) {
-            slewFailure_ = why;
-            abortMotionLocked();
-        }
+void TelescopeDevice::slewEndedLocked(int32_t code) {
+    if (code != StatusReady) {
+        const char* text = statusText(code);
+        slewFailure_ = text ? text : "The slew failed.";
+        abortMotionLocked();
         return;
     }
     gotoActive_ = false;
-    gotoMoving_ = false;
     targetStandsIn_ = true;
     session_.requestPosition();
 }
@@ -159,11 +145,6 @@ void TelescopeDevice::tick(Clock::time_point now) {
         session_.disconnect();
         ++closesAsked_;
         lineEndedLocked("The ZR8 did not complete the connection in time.");
-    }
-    if (gotoActive_ && now > gotoDeadline_) {
-        session_.abort();
-        abortMotionLocked();
-        slewFailure_ = "The ZR8 did not report the end of the slew in time; it was stopped.";
     }
     if (sync_.pending && now > sync_.deadline)
         endSyncLocked(Outcome::failure(ErrorUnspecified, "The ZR8 did not confirm the sync."));

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/alpaca/telescope_figures.h"
 
-#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -16,9 +15,6 @@ namespace {
 
 // The base speed of each axis is the sidereal rate: one turn a sidereal day.
 constexpr double kSiderealDegreesPerSecond = 360.0 / 86164.0905;
-// Beyond the time a slew of two half turns takes at the slowest axis's
-// top speed, with its correction pass and polls.
-constexpr double kSlewMarginSeconds = 60;
 
 }  // namespace
 
@@ -57,15 +53,6 @@ double separationDegrees(const mount::SkyPosition& a, const mount::SkyPosition& 
     dRa *= std::cos(b.decDegrees * std::numbers::pi / 180.0);
     const double dDec = a.decDegrees - b.decDegrees;
     return std::sqrt(dRa * dRa + dDec * dDec);
-}
-
-std::chrono::steady_clock::duration slewLimitOf(const MountConfig& mount) {
-    const uint32_t factor = std::min(mount.raSpeedFactor ? mount.raSpeedFactor : 1u,
-                                     mount.decSpeedFactor ? mount.decSpeedFactor : 1u);
-    // A full turn at top speed takes a sidereal day divided by the factor.
-    const double seconds = 2 * 86164.0905 / factor + kSlewMarginSeconds;
-    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-        std::chrono::duration<double>(seconds));
 }
 
 }  // namespace zr8::alpaca

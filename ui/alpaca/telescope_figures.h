@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the telescope works out from the mount's figures alone: MoveAxis's
-// rates, ASCOM's pointing state, how far apart two sky positions are, and
-// how long a slew may take. Pure functions; any thread.
+// rates, ASCOM's pointing state and how far apart two sky positions are.
+// Pure functions; any thread.
 
-#include <chrono>
 #include <vector>
 
 #include "link/records.h"
@@ -26,9 +25,5 @@ std::vector<AxisRate> axisRatesOf(const MountConfig& mount, int axis);
 int pointingStateOf(int32_t pierState);
 
 double separationDegrees(const mount::SkyPosition& a, const mount::SkyPosition& b);
-
-// The longest a slew can take at the slowest axis's top speed, with room
-// for the correction pass and the polls: past it, the slew has failed.
-std::chrono::steady_clock::duration slewLimitOf(const MountConfig& mount);
 
 }  // namespace zr8::alpaca

@@ -183,10 +183,9 @@ Result ControllerSession::readAxes(mount::MountState& state) {
 
 Result ControllerSession::settlePierSide() {
     mount::MountState state;
-    if (Result r = readAxes(state); !r) return r;
-    // Told before anything that counts by it; a refusal fails the next wait.
-    mount_.settlePierSideFromAxes();
-    return {};
+    // The session tells the link the side this first reading shows before
+    // anything counts by it; a refusal fails the next wait.
+    return readAxes(state);
 }
 
 Result ControllerSession::slewTo(const mount::SkyPosition& sky, mount::FlipPolicy policy,

@@ -17,6 +17,7 @@ bool isErrorStatus(int32_t code) {
     case StatusAlreadyConnected:
     case StatusNotConnectedYet:
     case StatusConnectionLost:
+    case StatusSlewOverdue:
         return true;
     default:
         return false;

@@ -197,8 +197,14 @@ void Zr8Telescope::serviceMount() {
             if (defined_) setup_.showEncoders(state_);
             break;
         case mount::MountEventKind::FlipAnswered:
-            LOGF_INFO("Meridian flip question %d answered: %s.", e.value,
-                      e.detail == FlipChoiceWithFlip ? "with the flip" : "without the flip");
+            LOGF_INFO("Meridian flip question %d %s.", e.value,
+                      e.detail == FlipChoiceCancel
+                          ? "not answered: its slew was aborted or replaced"
+                      : e.detail == FlipChoiceWithFlip ? "answered with the flip"
+                                                       : "answered without the flip");
+            break;
+        case mount::MountEventKind::SlewEnded:
+            if (slewFollowed_) slewEnded(e.value);
             break;
         case mount::MountEventKind::Lost:
             break;
@@ -226,11 +232,10 @@ void Zr8Telescope::onStatus(int32_t code) {
         lostOrClosed(code);
         break;
     case StatusPositioning:
+        // Not for a slew aborted since: its stop follows.
+        if (!state_.slewing) break;
         TrackState = SCOPE_SLEWING;
         if (defined_) publishPosition(IPS_BUSY);
-        break;
-    case StatusReady:
-        if (slewFollowed_) afterSlew();
         break;
     case StatusNotConnectedYet:
         if (defined_ && EqNP.s == IPS_BUSY) refuse(EqNP, "The slew did not start.");
@@ -307,6 +312,14 @@ void Zr8Telescope::publishPierSide(int32_t pierState) {
         setPierSide(PIER_UNKNOWN);  // a flip is under way
         break;
     }
+}
+
+void Zr8Telescope::slewEnded(int32_t code) {
+    if (code == StatusReady) return afterSlew();
+    slewFollowed_ = false;
+    TrackState = SCOPE_IDLE;
+    if (defined_) refuse(EqNP, statusText(code));  // the link's time limit
+    mount_->session().requestPosition();
 }
 
 void Zr8Telescope::afterSlew() {

@@ -59,6 +59,7 @@ private:
     void lostOrClosed(int32_t code);
     void publishPosition(IPState state);
     void publishPierSide(int32_t pierState);
+    void slewEnded(int32_t code);
     void afterSlew();
     bool move(uint8_t direction, TelescopeMotionCommand command);
     bool refuse(INumberVectorProperty& property, const char* why);
@@ -76,7 +77,7 @@ private:
 
     bool connecting_ = false;
     bool defined_ = false;       // the connected properties are defined
-    bool slewFollowed_ = false;  // a goto of ours runs until "Ready"
+    bool slewFollowed_ = false;  // a goto of ours runs until the session says it ended
     int pollTimer_ = -1;
     bool trackAfterSlew_ = true;  // ON_COORD_SET: TRACK, else SLEW stops tracking
     int slewRate_ = 0;
