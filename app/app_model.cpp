@@ -8,14 +8,7 @@
 
 namespace zr8 {
 
-AppModel::AppModel() {
-    // The encoder data format the link starts with until the controller
-    // reports its own.
-    publishedEncoder_.raLeadingBits = 12;
-    publishedEncoder_.raBitsPerRev = 25;
-    publishedEncoder_.decLeadingBits = 12;
-    publishedEncoder_.decBitsPerRev = 25;
-}
+AppModel::AppModel() : publishedEncoder_(initialEncoderFormat()) {}
 
 void AppModel::post(int32_t code, int32_t argument) {
     if (iWMUserSender* sink = sink_.load(std::memory_order_acquire)) {

@@ -71,6 +71,15 @@ struct EncoderConfig {
     friend bool operator==(const EncoderConfig&, const EncoderConfig&) = default;
 };
 
+// The encoder data format a link starts with until the controller reports
+// its own.
+inline EncoderConfig initialEncoderFormat() {
+    EncoderConfig format;
+    format.raLeadingBits = format.decLeadingBits = 12;
+    format.raBitsPerRev = format.decBitsPerRev = 25;
+    return format;
+}
+
 // What the link knows of its serial line: the device it has open, or why the
 // last one could not be opened. Texts are fixed buffers so that the record
 // stays a plain value that crosses threads by copy without allocating.

@@ -3,22 +3,10 @@
 
 namespace zr8::mount {
 
-namespace {
-
-// The format the link starts with until the controller reports its own.
-EncoderConfig initialFormat() {
-    EncoderConfig format;
-    format.raLeadingBits = format.decLeadingBits = 12;
-    format.raBitsPerRev = format.decBitsPerRev = 25;
-    return format;
-}
-
-}  // namespace
-
 RunningMount::RunningMount(PortCatalogue& ports, iMountObserver* observer, int heartBeatMs)
     : session_(clock_, observer),
       heartBeat_(heartBeatMs),
-      link_(session_, clock_, initialFormat(), ports) {
+      link_(session_, clock_, initialEncoderFormat(), ports) {
     session_.attach(&link_);
     heartBeat_.setListener(&link_);
     heartBeat_.start();

@@ -27,28 +27,21 @@
 #include <string>
 #include <vector>
 
+#include "bench/startup/start_runs.h"
 #include "tests/support/x11/x_server.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using zr8::bench::Clock;
+using zr8::bench::median;
+using zr8::bench::msSince;
+using Run = zr8::bench::StartRun;
 
 struct Program {
     const char* name;
     const char* path;
     const char* titlePrefix;
 };
-
-struct Run {
-    bool ok = false;
-    double shownMs = 0;
-    double exitMs = 0;
-    long peakKiB = 0;
-};
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // One start: the watch is on the display before the program starts, so its
 // window cannot be missed; then fork, exec, wait for the window, close it
@@ -81,13 +74,6 @@ Run startOnce(const Program& program, const std::string& display) {
     run.peakKiB = usage.ru_maxrss;
     run.ok = window != 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return run;
-}
-
-double median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
 struct Summary {

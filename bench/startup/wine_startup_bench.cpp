@@ -35,23 +35,17 @@
 #include <string>
 #include <vector>
 
+#include "bench/startup/start_runs.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using zr8::bench::Clock;
+using zr8::bench::median;
+using zr8::bench::msSince;
+using Run = zr8::bench::StartRun;
 
 // Both programs show template 100, whose caption starts so.
 constexpr const char* kCaptionPrefix = "ZR8 Encoder setup 1.1. (";
-
-struct Run {
-    bool ok = false;
-    double shownMs = 0;
-    double exitMs = 0;
-    long peakKiB = 0;
-};
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // Starts `command` (looked up in PATH) with its stdout on `out` (or
 // /dev/null when -1).
@@ -155,13 +149,6 @@ Run startOnce(const std::string& companionPath, const std::string& program) {
         run.ok = run.ok && followed && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
     return run;
-}
-
-double median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
 struct Summary {

@@ -14,14 +14,6 @@ namespace zr8::cli {
 namespace {
 constexpr const char* kAwaitingAxes = "the axis position";
 constexpr const char* kAwaitingSlew = "the mount to reach its target";
-
-// The encoder format the link starts with until the controller reports its own.
-EncoderConfig initialFormat() {
-    EncoderConfig format;
-    format.raLeadingBits = format.decLeadingBits = 12;
-    format.raBitsPerRev = format.decBitsPerRev = 25;
-    return format;
-}
 }  // namespace
 
 ControllerSession::ControllerSession(LinkEvents& events, PortCatalogue& ports,
@@ -35,7 +27,7 @@ ControllerSession::ControllerSession(LinkEvents& events, PortCatalogue& ports,
       mount_(clock_, nullptr),  // LinkEvents wakes the waits
       heartBeat_(std::make_unique<HeartBeat>()) {
     events_.forwardTo(&mount_);
-    link_ = std::make_unique<CommControl>(events_, clock_, initialFormat(), ports_, &line_);
+    link_ = std::make_unique<CommControl>(events_, clock_, initialEncoderFormat(), ports_, &line_);
     mount_.attach(link_.get());
     heartBeat_->setListener(link_.get());
     heartBeat_->start();
