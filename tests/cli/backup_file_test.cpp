@@ -55,6 +55,8 @@ const ReadCase kReads[] = {
     {"DeepUnknownMember", [] { return withValue("x", kDeep); }, "controller.x: not a field"},
     {"DeepDerived", [] { return withValue("countsPerRev", kDeep); },
      "countsPerRev: must be a number, not an array"},
+    // The parser throws out_of_range, not parse_error, for this one.
+    {"NumberOverflow", [] { return std::string("1E44444"); }, "not valid JSON: number overflow"},
 };
 
 class Reading : public ::testing::TestWithParam<ReadCase> {};

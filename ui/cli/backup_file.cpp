@@ -42,11 +42,12 @@ std::optional<Backup> readBackup(const std::string& text, std::string& error) {
     JsonInput document;
     try {
         document = JsonInput::parse(text);
-    } catch (const JsonInput::parse_error& e) {
-        // "[json.exception.parse_error.101] parse error at line 3, column 1: ..."
+    } catch (const JsonInput::exception& e) {
+        // "[json.exception.parse_error.101] parse error at line 3, column 1: ..."; a
+        // number too large for a double comes as out_of_range.406 instead.
         const std::string what = e.what();
-        const size_t at = what.find("parse error");
-        error = "not valid JSON: " + (at == std::string::npos ? what : what.substr(at));
+        const size_t tag = what.find("] ");
+        error = "not valid JSON: " + (tag == std::string::npos ? what : what.substr(tag + 2));
         return std::nullopt;
     }
     if (!document.is_object()) {
